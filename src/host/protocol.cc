@@ -1,0 +1,37 @@
+#include "host/protocol.h"
+
+#include "host/process_values.h"
+
+namespace orlimbo {
+
+Message stateMessage(const std::string& state) {
+  return {{"type", "state"}, {"state", state}};
+}
+
+Message interimMessage(const std::string& text) {
+  return {{"type", "interim"}, {"text", text}};
+}
+
+Message finalMessage(const std::string& text) {
+  return {{"type", "final"}, {"text", text}};
+}
+
+Message errorMessage(const std::string& sentence) {
+  return {{"type", "error"}, {"message", sentence}};
+}
+
+Message statusMessage(bool available, const std::string& locale, const std::string* reason) {
+  MessageValue reasonValue = nullptr;
+  if (reason != nullptr) reasonValue = *reason;
+  return {{"type", "status"}, {"available", available}, {"locale", locale}, {"reason", reasonValue}};
+}
+
+void emit(const Message& message) {
+  std::optional<std::string> bytes = serializeMessage(message);
+  if (!bytes) return;
+  std::lock_guard<std::mutex> hold(*outputLock);
+  platform->process.writeOutput(*bytes);
+  platform->process.writeOutput("\n");
+}
+
+}  // namespace orlimbo

@@ -1,0 +1,62 @@
+#include "platform/json_lines.h"
+
+#include <nlohmann/json.hpp>
+
+namespace orlimbo {
+namespace {
+
+// Accepts exactly one flat object of string values, stopping the parse at the
+// first token that breaks that shape, so a hostile line never builds a tree.
+class CommandReader final : public nlohmann::json_sax<nlohmann::json> {
+ public:
+  Command command;
+
+  bool null() override { return false; }
+  bool boolean(bool) override { return false; }
+  bool number_integer(number_integer_t) override { return false; }
+  bool number_unsigned(number_unsigned_t) override { return false; }
+  bool number_float(number_float_t, const string_t&) override { return false; }
+  bool binary(binary_t&) override { return false; }
+  bool start_array(std::size_t) override { return false; }
+  bool end_array() override { return false; }
+
+  bool start_object(std::size_t) override { return !std::exchange(opened_, true); }
+  bool end_object() override { return true; }
+  bool key(string_t& key) override {
+    key_ = std::move(key);
+    return true;
+  }
+  bool string(string_t& value) override {
+    if (!opened_) return false;
+    command.insert_or_assign(std::move(key_), std::move(value));
+    return true;
+  }
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
+    return false;
+  }
+
+ private:
+  bool opened_ = false;
+  std::string key_;
+};
+
+}  // namespace
+
+std::optional<std::string> serializeMessage(const Message& message) {
+  nlohmann::ordered_json object = nlohmann::ordered_json::object();
+  for (const auto& [key, value] : message) {
+    std::visit([&object, &key](const auto& v) { object[key] = v; }, value);
+  }
+  return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+std::optional<Command> parseCommand(std::string_view line) {
+  CommandReader reader;
+  if (!nlohmann::json::sax_parse(line, &reader, nlohmann::json::input_format_t::json, true,
+                                 false)) {
+    return std::nullopt;
+  }
+  return std::move(reader.command);
+}
+
+}  // namespace orlimbo

@@ -1,0 +1,77 @@
+#include "platform/linux/posix_process.h"
+
+#include <errno.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <thread>
+
+namespace orlimbo {
+
+PosixProcess::PosixProcess() { signal(SIGPIPE, SIG_IGN); }
+
+void PosixProcess::writeOutput(std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t written = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;  // the host is gone; nothing can be done about it
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
+
+std::size_t PosixProcess::readInput(std::span<char> buffer) {
+  for (;;) {
+    ssize_t count = ::read(STDIN_FILENO, buffer.data(), buffer.size());
+    if (count < 0 && errno == EINTR) continue;
+    return count > 0 ? static_cast<std::size_t>(count) : 0;
+  }
+}
+
+void PosixProcess::runInBackground(std::function<void()> work) {
+  std::thread(std::move(work)).detach();
+}
+
+std::vector<std::string> PosixProcess::preferredLanguages() {
+  return preferredLanguagesFrom([](const char* name) -> const char* { return std::getenv(name); });
+}
+
+void PosixProcess::exit(int status) {
+  // _exit runs no static destructors and no atexit handlers, so threads still
+  // blocked in a read or capturing audio never see half-destroyed globals.
+  // Standard output is unbuffered, so nothing is left to flush.
+  ::_exit(status);
+}
+
+std::optional<std::string> localeIdentifierFromPosix(std::string_view posixLocale) {
+  std::string_view name = posixLocale.substr(0, posixLocale.find_first_of(".@"));
+  if (name.empty() || name == "C" || name == "POSIX") return std::nullopt;
+  std::string identifier(name);
+  std::replace(identifier.begin(), identifier.end(), '_', '-');
+  return identifier;
+}
+
+std::vector<std::string> preferredLanguagesFrom(const char* (*lookup)(const char* name)) {
+  std::vector<std::string> languages;
+  auto add = [&languages](std::string_view posixLocale) {
+    std::optional<std::string> identifier = localeIdentifierFromPosix(posixLocale);
+    if (identifier && std::find(languages.begin(), languages.end(), *identifier) == languages.end()) {
+      languages.push_back(std::move(*identifier));
+    }
+  };
+  if (const char* list = lookup("LANGUAGE")) {
+    std::string_view rest(list);
+    while (!rest.empty()) {
+      std::size_t colon = rest.find(':');
+      add(rest.substr(0, colon));
+      rest.remove_prefix(colon == std::string_view::npos ? rest.size() : colon + 1);
+    }
+  }
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    if (const char* value = lookup(name)) add(value);
+  }
+  return languages;
+}
+
+}  // namespace orlimbo

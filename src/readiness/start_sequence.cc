@@ -1,0 +1,52 @@
+// DictationSession::start and the two permission steps that follow it.
+
+#include <memory>
+
+#include "host/process_values.h"
+#include "host/protocol.h"
+#include "readiness/availability.h"
+#include "session/dictation_session.h"
+
+namespace orlimbo {
+
+void DictationSession::start() {
+  if (std::optional<std::string> reason = unavailableReason()) {
+    fail(*reason);
+    return;
+  }
+  if (!platform->privacy.infoDictionaryValue("NSSpeechRecognitionUsageDescription") ||
+      !platform->privacy.infoDictionaryValue("NSMicrophoneUsageDescription")) {
+    fail("The dictation helper is missing its macOS permission descriptions. Update Orlimbo.");
+    return;
+  }
+  emit(stateMessage("starting"));
+  std::weak_ptr<DictationSession> weakSelf = weak_from_this();
+  platform->speech.requestAuthorization([weakSelf](int status) {
+    platform->mainQueue.post([weakSelf, status] {
+      if (auto self = weakSelf.lock()) self->speechAuthorizationAnswered(status);
+    });
+  });
+}
+
+void DictationSession::speechAuthorizationAnswered(int status) {
+  if (finished) return;
+  if (status != kSpeechAuthorized) {
+    fail("Speech recognition permission was not granted. Allow Orlimbo in Privacy & Security "
+         "settings.");
+    return;
+  }
+  platform->privacy.requestMicrophoneAccess([self = shared_from_this()](bool granted) {
+    platform->mainQueue.post([self, granted] { self->microphoneAccessAnswered(granted); });
+  });
+}
+
+void DictationSession::microphoneAccessAnswered(bool granted) {
+  if (finished) return;
+  if (!granted) {
+    fail("Microphone permission was not granted. Allow Orlimbo in Privacy & Security settings.");
+    return;
+  }
+  listen();
+}
+
+}  // namespace orlimbo

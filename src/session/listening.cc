@@ -1,0 +1,56 @@
+// DictationSession::listen: from granted permissions to a running recording.
+
+#include <cmath>
+#include <memory>
+
+#include "host/process_values.h"
+#include "host/protocol.h"
+#include "session/dictation_session.h"
+
+namespace orlimbo {
+
+void DictationSession::listen() {
+  if (recognizer == nullptr || !recognizer->supportsOnDeviceRecognition()) {
+    fail("On-device speech recognition is unavailable. No audio was sent to a server.");
+    return;
+  }
+
+  request = platform->speech.makeRequest();
+  request->setRequiresOnDeviceRecognition(true);
+  request->setShouldReportPartialResults(true);
+  request->setTaskHint(kTaskHintDictation);
+
+  std::weak_ptr<DictationSession> weakSelf = weak_from_this();
+  task = recognizer->recognitionTask(
+      request, [weakSelf](std::optional<RecognitionResult> result,
+                          std::optional<RecognitionError> error) {
+        platform->mainQueue.post([weakSelf, result = std::move(result), error] {
+          if (auto self = weakSelf.lock()) self->handleRecognition(result, error);
+        });
+      });
+
+  AudioInputNode& input = engine->inputNode();
+  AudioFormat format = input.outputFormatForBus(0);
+  // Written so that a NaN rate also counts as no microphone.
+  if (!(format.sampleRate > 0) || format.channelCount == 0) {
+    fail("No usable microphone was found.");
+    return;
+  }
+
+  input.installTap(0, kTapBufferFrames, format,
+                   [fed = request](const AudioBuffer& buffer) { fed->appendAudioPCMBuffer(buffer); });
+  installedTap = true;
+
+  engine->prepare();
+  if (!engine->start()) {
+    fail("The microphone could not start. Check its connection and macOS permissions.");
+    return;
+  }
+
+  emit(stateMessage("listening"));
+  platform->mainQueue.postAfter(kRecordingCapSeconds, [weakSelf] {
+    if (auto self = weakSelf.lock()) self->stop();
+  });
+}
+
+}  // namespace orlimbo

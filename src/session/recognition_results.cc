@@ -1,0 +1,32 @@
+// DictationSession::handleRecognition: what the host sees of each report.
+
+#include <string>
+
+#include "host/protocol.h"
+#include "platform/graphemes.h"
+#include "session/dictation_session.h"
+
+namespace orlimbo {
+
+void DictationSession::handleRecognition(const std::optional<RecognitionResult>& result,
+                                         const std::optional<RecognitionError>& error) {
+  if (finished) return;
+  if (result) {
+    text = std::string(firstGraphemes(result->formattedString, kMaxTranscriptCharacters));
+    if (result->isFinal) {
+      complete();
+      return;
+    }
+    emit(interimMessage(text));
+  }
+  if (error) {
+    if (stopping && !text.empty()) {
+      complete();
+    } else {
+      fail("On-device dictation could not recognize speech. Check your microphone and macOS "
+           "Dictation language settings, then try again.");
+    }
+  }
+}
+
+}  // namespace orlimbo
