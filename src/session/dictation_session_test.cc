@@ -1,1 +1,152 @@
+#include "session/dictation_session.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+#include "platform/fake/expected_lines.h"
+#include "platform/fake/fake_platform.h"
+
+namespace orlimbo {
+namespace {
+
+using Step = std::function<void(FakePlatform&)>;
+
+Step command(const std::string& name) {
+  return [name](FakePlatform& fake) { fake.command(R"({"command":")" + name + R"("})"); };
+}
+const Step kStop = command("stop");
+const Step kCancel = command("cancel");
+const Step kEndInput = [](FakePlatform& fake) { fake.endInput(); };
+Step advance(double seconds) {
+  return [seconds](FakePlatform& fake) { fake.advanceBy(seconds); };
+}
+Step partial(const std::string& text) {
+  return [text](FakePlatform& fake) { fake.partial(text); };
+}
+
+// The host's first lines, read before start() runs.
+std::function<void(FakePlatform&)> earlyInput(std::string bytes) {
+  return [bytes](FakePlatform& fake) {
+    fake.process.readerRunsAtOnce = true;
+    if (!bytes.empty()) fake.process.input.push_back(bytes);
+  };
+}
+void speechPromptOpen(FakePlatform& fake) { fake.speech.promptAnswer.reset(); }
+void noSetup(FakePlatform&) {}
+
+struct Ending {
+  const char* name;
+  std::function<void(FakePlatform&)> setup;
+  std::vector<Step> steps;
+  std::vector<std::string> lines;
+  int exitStatus;
+};
+
+using namespace lines;
+
+const Ending kEndings[] = {
+    {"CancelBeforeStart", earlyInput("{\"command\":\"cancel\"}\n"), {}, {kCancelled}, 0},
+    {"EndOfInputBeforeStart", earlyInput(""), {}, {kCancelled}, 0},
+    {"StopBeforeStart", earlyInput("{\"command\":\"stop\"}\n"), {}, {final("")}, 0},
+    {"CancelWhileSpeechPromptOpen", speechPromptOpen, {kCancel}, {kStarting, kCancelled}, 0},
+    {"EndOfInputWhileSpeechPromptOpen", speechPromptOpen, {kEndInput}, {kStarting, kCancelled}, 0},
+    {"StopWhileSpeechPromptOpen", speechPromptOpen, {kStop}, {kStarting, final("")}, 0},
+    {"CancelWhileListening", noSetup, {kCancel}, {kStarting, kListening, kCancelled}, 0},
+    {"EndOfInputWhileListening", noSetup, {kEndInput}, {kStarting, kListening, kCancelled}, 0},
+    {"StopGraceDeliversLastInterim",
+     noSetup,
+     {partial("hello"), kStop, partial("hello there"), advance(3)},
+     {kStarting, kListening, interim("hello"), kStopping, interim("hello there"),
+      final("hello there")},
+     0},
+    {"StopGraceWithoutText", noSetup, {kStop, advance(3)},
+     {kStarting, kListening, kStopping, final("")}, 0},
+    {"SecondStopIgnored", noSetup, {kStop, advance(1), kStop, advance(3)},
+     {kStarting, kListening, kStopping, final("")}, 0},
+    {"CancelDuringGrace", noSetup, {partial("hi"), kStop, advance(1), kCancel, advance(5)},
+     {kStarting, kListening, interim("hi"), kStopping, kCancelled}, 0},
+    {"EndOfInputDuringGrace", noSetup, {kStop, kEndInput, advance(5)},
+     {kStarting, kListening, kStopping, kCancelled}, 0},
+    {"OtherCommandsIgnored",
+     noSetup,
+     {command("STOP"), command("pause"), command(""),
+      [](FakePlatform& fake) { fake.command(R"({"action":"stop","other":"cancel"})"); }, kCancel},
+     {kStarting, kListening, kCancelled},
+     0},
+    {"CapStopsAfterSixtySeconds", noSetup, {partial("a"), advance(59.999)},
+     {kStarting, kListening, interim("a")}, -1},
+    {"CapEndsLikeAStop", noSetup, {partial("a"), advance(60), advance(3)},
+     {kStarting, kListening, interim("a"), kStopping, final("a")}, 0},
+    {"CapAfterAStopDoesNothing", noSetup, {advance(10), kStop, advance(100)},
+     {kStarting, kListening, kStopping, final("")}, 0},
+};
+
+class EndingTest : public testing::TestWithParam<Ending> {};
+
+TEST_P(EndingTest, WritesItsLinesAndOneClosingMessageLast) {
+  const Ending& ending = GetParam();
+  FakePlatform fake;
+  ending.setup(fake);
+  fake.run();
+  for (const Step& step : ending.steps) step(fake);
+
+  EXPECT_EQ(fake.lines(), ending.lines);
+  if (ending.exitStatus < 0) {
+    EXPECT_TRUE(fake.process.exitStatuses.empty());
+    return;
+  }
+  EXPECT_EQ(fake.process.exitStatuses, std::vector<int>{ending.exitStatus});
+  // The process exits right after its closing message, and nothing follows.
+  std::vector<std::string> tail = fake.outputAndExit();
+  ASSERT_GE(tail.size(), 2u);
+  EXPECT_EQ(tail.back(), "exit " + std::to_string(ending.exitStatus));
+  EXPECT_EQ(tail[tail.size() - 2], "out " + ending.lines.back());
+}
+
+INSTANTIATE_TEST_SUITE_P(Endings, EndingTest, testing::ValuesIn(kEndings),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+TEST(StopGraceTest, LastsThreeSecondsOnTheMonotonicClock) {
+  FakePlatform fake;
+  fake.run();
+  fake.partial("almost");
+  fake.advanceBy(5);
+  fake.command(R"({"command":"stop"})");
+  fake.advanceBy(2.999);
+  EXPECT_EQ(fake.lines().back(), lines::kStopping);
+  fake.advanceBy(0.001);
+  EXPECT_EQ(fake.lines().back(), lines::final("almost"));
+}
+
+TEST(StopTest, ReleasesTheMicrophoneAndEndsTheAudioButKeepsTheTask) {
+  FakePlatform fake;
+  fake.run();
+  fake.events.clear();
+  fake.command(R"({"command":"stop"})");
+  EXPECT_EQ(fake.events, (EventLog{"engine.stop", "tap.remove 0", "out " + lines::kStopping,
+                                   "request.endAudio"}));
+}
+
+// Whatever ends the run, the microphone and the task are released before the
+// closing line is written.
+TEST(TeardownTest, ReleasesEverythingBeforeTheClosingLine) {
+  const std::vector<Step> endings = {kCancel, kEndInput,
+                                     [](FakePlatform& fake) { fake.recognitionError(); },
+                                     [](FakePlatform& fake) { fake.finalResult("done"); }};
+  for (const Step& end : endings) {
+    FakePlatform fake;
+    fake.run();
+    fake.events.clear();
+    end(fake);
+    ASSERT_EQ(fake.events.size(), 5u);
+    EXPECT_EQ(std::vector<std::string>(fake.events.begin(), fake.events.begin() + 3),
+              (EventLog{"engine.stop", "tap.remove 0", "task.cancel"}));
+    EXPECT_TRUE(fake.events[3].starts_with("out "));
+    EXPECT_EQ(fake.audio.tap, nullptr);
+  }
+}
+
+}  // namespace
+}  // namespace orlimbo
