@@ -1,0 +1,156 @@
+#!/usr/bin/env python3
+"""End-to-end tests: the built helper, a real PulseAudio server with a virtual
+microphone, and a synthetic voice.
+
+usage: e2e_test.py HELPER SCRIPTS_DIR CASE
+Exits 0 on success, 1 on failure and 77 when a needed tool is missing.
+"""
+
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+
+from harness import SKIP, Failure, HelperRun, PrivatePulse, Skip, check, eventually, require_tools
+
+SENTENCE = "please call me tomorrow morning"
+KEY_WORDS = ("call", "tomorrow", "morning")
+NO_MICROPHONE = {"type": "error", "message": "No usable microphone was found."}
+
+
+def state(name):
+    return lambda message: message == {"type": "state", "state": name}
+
+
+def types(run):
+    return [message.get("state", message["type"]) for message in run.messages]
+
+
+def nowhere_env():
+    return dict(os.environ, PULSE_SERVER="unix:" + os.path.join(tempfile.gettempdir(), "orlimbo-e2e-no-such-socket"))
+
+
+def with_private_pulse(test):
+    def wrapped(helper, scripts_dir):
+        pulse = PrivatePulse(scripts_dir)
+        try:
+            test(helper, pulse)
+        finally:
+            pulse.close()
+
+    return wrapped
+
+
+def render_sentence(directory):
+    require_tools("flite")
+    wav = os.path.join(directory, "sentence.wav")
+    subprocess.run(["flite", "-voice", "slt", "-t", SENTENCE, "-o", wav], check=True, timeout=30)
+    return wav
+
+
+@with_private_pulse
+def spoken_sentence(helper, pulse):
+    with tempfile.TemporaryDirectory() as directory:
+        wav = render_sentence(directory)
+        run = HelperRun(helper, ["--locale", "en-US"], pulse.client_env())
+        try:
+            run.wait_for(state("listening"), timeout=10)
+            pulse.play(wav)
+            run.wait_for(lambda message: message["type"] == "interim", timeout=5)
+            # The end of the sentence is still on its way through the server.
+            time.sleep(0.5)
+            run.send("stop")
+            status = run.finish(timeout=10)
+        finally:
+            run.kill()
+    check(status == 0, f"exit status {status}, lines {run.lines}")
+    kinds = types(run)
+    check(kinds[:2] == ["starting", "listening"], f"opening lines {run.lines}")
+    check(kinds[-1] == "final", f"closing line {run.lines[-1]}")
+    words = re.findall(r"[a-z']+", run.messages[-1]["text"].lower())
+    missing = [word for word in KEY_WORDS if word not in words]
+    check(not missing, f"final transcript lacks {missing}: {run.lines[-1]}")
+
+
+def cancel_while_listening(end):
+    @with_private_pulse
+    def test(helper, pulse):
+        run = HelperRun(helper, ["--locale", "en-US"], pulse.client_env())
+        try:
+            run.wait_for(state("listening"), timeout=10)
+            # Proves that the emptiness checked below means something.
+            check(eventually(pulse.recording_streams, timeout=5), "no recording stream while listening")
+            end(run)
+            status = run.finish(timeout=10)
+        finally:
+            run.kill()
+        check(status == 0, f"exit status {status}, lines {run.lines}")
+        check(types(run)[-1] == "cancelled", f"closing line {run.lines[-1]}")
+        gone = eventually(lambda: not pulse.recording_streams(), timeout=3)
+        check(gone, f"recording streams left in the server: {pulse.recording_streams()}")
+
+    return test
+
+
+def no_server(helper, _scripts_dir):
+    run = HelperRun(helper, ["--locale", "en-US"], nowhere_env())
+    try:
+        status = run.finish(timeout=15)
+    finally:
+        run.kill()
+    check(status == 1, f"exit status {status}, lines {run.lines}")
+    check(run.messages == [{"type": "state", "state": "starting"}, NO_MICROPHONE], f"lines {run.lines}")
+
+
+STATUS_CASES = [
+    ("en-US", {"available": True, "reason": None}),
+    ("fr-FR", {"available": False, "reason": "Speech recognition is unavailable for fr-FR."}),
+]
+
+
+def status_report(helper, _scripts_dir):
+    # No audio server is reachable, and standard input stays open: the report
+    # must neither touch the microphone nor wait for the host.
+    for locale, expected in STATUS_CASES:
+        run = HelperRun(helper, ["--status", "--locale", locale], nowhere_env())
+        try:
+            status = run.finish(timeout=5, closing=False)
+        finally:
+            run.kill()
+        check(status == 0, f"{locale}: exit status {status}")
+        check(
+            run.messages == [{"type": "status", "locale": locale, **expected}],
+            f"{locale}: lines {run.lines}",
+        )
+
+
+CASES = {
+    "spoken_sentence": spoken_sentence,
+    "cancel_while_listening": cancel_while_listening(lambda run: run.send("cancel")),
+    "end_of_input_while_listening": cancel_while_listening(lambda run: run.close_input()),
+    "no_server": no_server,
+    "status_report": status_report,
+}
+
+
+def main(argv):
+    if len(argv) != 4 or argv[3] not in CASES:
+        print(__doc__ + "cases: " + ", ".join(CASES))
+        return 2
+    helper, scripts_dir, case = argv[1:]
+    try:
+        CASES[case](helper, scripts_dir)
+    except Skip as reason:
+        print(f"skipped: {reason}")
+        return SKIP
+    except Failure as failure:
+        print(f"FAILED: {failure}")
+        return 1
+    print("passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
