@@ -71,6 +71,9 @@ class HelperRun:
     def __init__(self, helper, args, env):
         self.lines = []  # raw stdout lines, without their line feed
         self.messages = []  # decoded lines, in order
+        self.times = []  # time.monotonic() at which each line was read
+        self.rusage = None  # the helper's resource usage, once it has exited
+        self.started_at = time.monotonic()
         self._incoming = queue.Queue()
         self._stderr = bytearray()
         self._process = subprocess.Popen(
@@ -89,17 +92,19 @@ class HelperRun:
 
     def _read_stdout(self):
         for raw in self._process.stdout:
-            self._incoming.put(raw)
+            self._incoming.put((time.monotonic(), raw))
         self._incoming.put(None)
 
     def _read_stderr(self):
         for raw in self._process.stderr:
             self._stderr.extend(raw)
 
-    def _take(self, raw):
+    def _take(self, item):
+        read_at, raw = item
         check(raw.endswith(b"\n"), f"unterminated last line {raw!r}")
         line = raw[:-1].decode("utf-8")
         self.lines.append(line)
+        self.times.append(read_at)
         try:
             message = json.loads(line)
         except ValueError:
@@ -140,8 +145,8 @@ class HelperRun:
         try:
             while (raw := self._incoming.get(timeout=max(deadline - time.monotonic(), 0))) is not None:
                 self._take(raw)
-            status = self._process.wait(timeout=max(deadline - time.monotonic(), 0.1))
-        except (queue.Empty, subprocess.TimeoutExpired):
+            status = self._wait(deadline)
+        except queue.Empty:
             raise Failure(f"helper still running after {timeout} s; got {self.lines}")
         for thread in self._threads:
             thread.join(timeout=2)
@@ -150,6 +155,17 @@ class HelperRun:
         wanted = [len(self.messages) - 1] if closing else []
         check(closings == wanted, f"closing lines misplaced: {self.lines}")
         return status
+
+    def _wait(self, deadline):
+        # wait4 rather than Popen.wait: the benchmarks read CPU time and peak RSS.
+        while True:
+            pid, status, self.rusage = os.wait4(self._process.pid, os.WNOHANG)
+            if pid:
+                self._process.returncode = os.waitstatus_to_exitcode(status)
+                return self._process.returncode
+            if time.monotonic() >= deadline:
+                raise queue.Empty
+            time.sleep(0.005)
 
     def kill(self):
         if self._process.poll() is None:
