@@ -1,0 +1,21 @@
+// Audio services on macOS: an AVAudioEngine per session, with a tap on its
+// input node. The engine and node wrappers are defined in apple_audio.mm.
+//
+// Created in main() before start-up; engines are used on the main queue, and
+// tap blocks run on AVAudioEngine's capture thread with the captured buffer
+// interleaved into an AudioBuffer.
+#ifndef ORLIMBO_PLATFORM_APPLE_APPLE_AUDIO_H_
+#define ORLIMBO_PLATFORM_APPLE_APPLE_AUDIO_H_
+
+#include "platform/audio.h"
+
+namespace orlimbo {
+
+class AppleAudio final : public AudioServices {
+ public:
+  std::unique_ptr<AudioEngine> makeEngine() override;
+};
+
+}  // namespace orlimbo
+
+#endif  // ORLIMBO_PLATFORM_APPLE_APPLE_AUDIO_H_

@@ -1,0 +1,30 @@
+// Process services on macOS: write(2)/read(2) on the standard streams, the
+// user-initiated global dispatch queue for background work, the preferred
+// languages of the user's settings, and _exit for the end of the process.
+//
+// One instance, created in main() before start-up and never destroyed.
+#ifndef ORLIMBO_PLATFORM_APPLE_APPLE_PROCESS_H_
+#define ORLIMBO_PLATFORM_APPLE_APPLE_PROCESS_H_
+
+#include "platform/process.h"
+
+namespace orlimbo {
+
+class AppleProcess final : public ProcessServices {
+ public:
+  // Ignores SIGPIPE, so a host that closes its end makes writes fail instead
+  // of killing the process.
+  AppleProcess();
+
+  // A stream the host left non-blocking is waited on, not given up on: a full
+  // pipe loses no output, and input that is not there yet is not its end.
+  void writeOutput(std::string_view bytes) override;
+  std::size_t readInput(std::span<char> buffer) override;
+  void runInBackground(std::function<void()> work) override;
+  std::vector<std::string> preferredLanguages() override;
+  [[noreturn]] void exit(int status) override;
+};
+
+}  // namespace orlimbo
+
+#endif  // ORLIMBO_PLATFORM_APPLE_APPLE_PROCESS_H_

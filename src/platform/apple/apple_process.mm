@@ -1,0 +1,76 @@
+#include "platform/apple/apple_process.h"
+
+#include <errno.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <utility>
+
+#import <Foundation/Foundation.h>
+#import <dispatch/dispatch.h>
+
+namespace orlimbo {
+namespace {
+
+// Waits until `fd` is ready for `events`; false when it never will be.
+bool waitUntilReady(int fd, short events) {
+  pollfd entry{fd, events, 0};
+  for (;;) {
+    int ready = ::poll(&entry, 1, -1);
+    if (ready < 0 && errno == EINTR) continue;
+    return ready > 0 && (entry.revents & (events | POLLHUP)) != 0;
+  }
+}
+
+bool shouldRetry(int error, int fd, short events) {
+  if (error == EINTR) return true;
+  return (error == EAGAIN || error == EWOULDBLOCK) && waitUntilReady(fd, events);
+}
+
+}  // namespace
+
+AppleProcess::AppleProcess() { signal(SIGPIPE, SIG_IGN); }
+
+void AppleProcess::writeOutput(std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t written = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
+    if (written < 0 && shouldRetry(errno, STDOUT_FILENO, POLLOUT)) continue;
+    if (written <= 0) return;  // the host is gone; nothing can be done about it
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
+
+std::size_t AppleProcess::readInput(std::span<char> buffer) {
+  for (;;) {
+    ssize_t count = ::read(STDIN_FILENO, buffer.data(), buffer.size());
+    if (count < 0 && shouldRetry(errno, STDIN_FILENO, POLLIN)) continue;
+    return count > 0 ? static_cast<std::size_t>(count) : 0;
+  }
+}
+
+void AppleProcess::runInBackground(std::function<void()> work) {
+  std::function<void()> run = std::move(work);
+  dispatch_async(dispatch_get_global_queue(QOS_CLASS_USER_INITIATED, 0), ^{
+    run();
+  });
+}
+
+std::vector<std::string> AppleProcess::preferredLanguages() {
+  std::vector<std::string> languages;
+  @autoreleasepool {
+    for (NSString* language in NSLocale.preferredLanguages) {
+      if (const char* text = language.UTF8String) languages.emplace_back(text);
+    }
+  }
+  return languages;
+}
+
+void AppleProcess::exit(int status) {
+  // _exit runs no static destructors and no atexit handlers, so threads still
+  // blocked in a read or capturing audio never see half-destroyed globals.
+  // Standard output is written unbuffered, so nothing is left to flush.
+  ::_exit(status);
+}
+
+}  // namespace orlimbo
