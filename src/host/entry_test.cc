@@ -1,1 +1,64 @@
+#include "host/entry.h"
+
 #include <gtest/gtest.h>
+
+#include "host/process_values.h"
+#include "platform/fake/fake_platform.h"
+
+namespace orlimbo {
+namespace {
+
+struct LocaleCase {
+  const char* name;
+  std::vector<std::string> arguments;  // after the program path
+  std::vector<std::string> preferred;
+  std::string locale;
+  bool statusMode;
+};
+
+const LocaleCase kLocaleCases[] = {
+    {"NoArguments", {}, {"de-CH", "fr-FR"}, "de-CH", false},
+    {"NoArgumentsNoPreferences", {}, {}, "en-US", false},
+    {"Given", {"--locale", "ja-JP"}, {"de-CH"}, "ja-JP", false},
+    {"LastArgument", {"--status", "--locale"}, {}, "en-US", true},
+    {"FirstOccurrenceWins", {"--locale", "fr-FR", "--locale", "de-DE"}, {}, "fr-FR", false},
+    {"StatusAsLocale", {"--locale", "--status"}, {}, "--status", true},
+    {"EmptyLocale", {"--locale", ""}, {"de-CH"}, "", false},
+    {"CaseSensitive", {"--LOCALE", "fr-FR", "--Status"}, {"it-IT"}, "it-IT", false},
+    {"StatusTwice", {"--status", "--status"}, {}, "en-US", true},
+    {"StatusAfterLocale", {"--locale", "pt-BR", "--status"}, {}, "pt-BR", true},
+    {"UnknownOptionsIgnored", {"-v", "--help", "--locale=fr", "--locale", "es-ES"}, {}, "es-ES",
+     false},
+};
+
+class LocaleTest : public testing::TestWithParam<LocaleCase> {};
+
+TEST_P(LocaleTest, ResolvesTheLocaleAndTheMode) {
+  const LocaleCase& c = GetParam();
+  std::vector<std::string> arguments = c.arguments;
+  arguments.insert(arguments.begin(), "/opt/orlimbo/orlimbo-dictation");
+  EXPECT_EQ(resolveLocale(arguments, c.preferred), c.locale);
+  EXPECT_EQ(isStatusMode(arguments), c.statusMode);
+}
+
+INSTANTIATE_TEST_SUITE_P(Entry, LocaleTest, testing::ValuesIn(kLocaleCases),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+TEST(EntryTest, TheProgramPathTakesPartInTheWalk) {
+  EXPECT_TRUE(isStatusMode({"--status"}));
+  EXPECT_EQ(resolveLocale({"--locale", "fr-FR"}, {}), "fr-FR");
+}
+
+TEST(EntryTest, NormalModeStartsTheReaderBeforeStart) {
+  FakePlatform fake;
+  fake.process.preferred = {"fr-CA"};
+  fake.speech.onDeviceByLocale = {{"fr-CA", true}};
+  fake.process.readerRunsAtOnce = true;
+  fake.run();
+  EXPECT_EQ(requestedLocale, "fr-CA");
+  // End of input was read at once, so its cancel ran before start().
+  EXPECT_EQ(fake.lines(), std::vector<std::string>{R"({"type":"state","state":"cancelled"})"});
+}
+
+}  // namespace
+}  // namespace orlimbo

@@ -51,6 +51,9 @@ std::optional<std::string> serializeMessage(const Message& message) {
 }
 
 std::optional<Command> parseCommand(std::string_view line) {
+  // The parser reads a NUL byte as the end of its input, which would let
+  // "{...}\0garbage" through as a command.
+  if (line.find('\0') != std::string_view::npos) return std::nullopt;
   CommandReader reader;
   if (!nlohmann::json::sax_parse(line, &reader, nlohmann::json::input_format_t::json, true,
                                  false)) {
