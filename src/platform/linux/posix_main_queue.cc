@@ -51,8 +51,10 @@ MainQueue::Task PosixMainQueue::nextTask() {
   return task;
 }
 
+void PosixMainQueue::runNext() { nextTask()(); }
+
 void PosixMainQueue::parkForever() {
-  for (;;) nextTask()();
+  for (;;) runNext();
 }
 
 }  // namespace orlimbo

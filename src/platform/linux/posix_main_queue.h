@@ -20,6 +20,9 @@ class PosixMainQueue final : public MainQueue {
   void postAfter(double seconds, Task task) override;
   void parkForever() override;
 
+  // Runs the next task, waiting until one is due.
+  void runNext();
+
  private:
   using Clock = std::chrono::steady_clock;
   struct Entry {

@@ -1,1 +1,50 @@
+#include "platform/linux/posix_main_queue.h"
+
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+namespace orlimbo {
+namespace {
+
+// The queue runs on the real monotonic clock; the delays here are a few
+// milliseconds, and only their order is checked.
+TEST(PosixMainQueueTest, RunsTasksInTheOrderTheyBecomeDue) {
+  PosixMainQueue queue;
+  std::string ran;
+  queue.postAfter(0.004, [&] { ran += "D"; });
+  queue.post([&] { ran += "A"; });
+  queue.postAfter(0.002, [&] { ran += "C"; });
+  queue.post([&] { ran += "B"; });
+  queue.postAfter(-1, [&] { ran += "b"; });  // a delay below zero is no delay
+  for (int i = 0; i < 5; ++i) queue.runNext();
+  EXPECT_EQ(ran, "ABbCD");
+}
+
+TEST(PosixMainQueueTest, DelayedTaskWaitsForItsTime) {
+  PosixMainQueue queue;
+  auto posted = std::chrono::steady_clock::now();
+  queue.postAfter(0.003, [] {});
+  queue.runNext();
+  EXPECT_GE(std::chrono::steady_clock::now() - posted, std::chrono::milliseconds(3));
+}
+
+TEST(PosixMainQueueTest, WakesForTasksPostedFromOtherThreads) {
+  PosixMainQueue queue;
+  queue.postAfter(3600, [] { FAIL() << "a far task ran first"; });
+  std::string ran;
+  std::thread poster([&queue, &ran] {
+    for (int i = 0; i < 100; ++i) {
+      queue.post([&ran, i] { ran += std::to_string(i % 10); });
+    }
+  });
+  for (int i = 0; i < 100; ++i) queue.runNext();
+  poster.join();
+  EXPECT_EQ(ran.size(), 100u);
+  EXPECT_EQ(ran.substr(0, 10), "0123456789");
+}
+
+}  // namespace
+}  // namespace orlimbo

@@ -1,0 +1,142 @@
+#include "platform/linux/pulse_audio_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "platform/linux/captured_stderr.h"
+
+namespace orlimbo {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Sets an environment variable for one scope.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const char* value) : name(name) {
+    if (const char* old = std::getenv(name)) previous = old;
+    setenv(name, value, 1);
+  }
+  ~ScopedEnvironment() {
+    if (previous) {
+      setenv(name, previous->c_str(), 1);
+    } else {
+      unsetenv(name);
+    }
+  }
+
+ private:
+  const char* name;
+  std::optional<std::string> previous;
+};
+
+// Record streams the server currently holds, or nothing without pactl.
+std::optional<int> recordStreamsInServer() {
+  std::FILE* pipe = popen("pactl list short source-outputs 2>/dev/null", "r");
+  if (pipe == nullptr) return std::nullopt;
+  int lines = 0;
+  for (int c; (c = std::fgetc(pipe)) != EOF;) lines += c == '\n';
+  return pclose(pipe) == 0 ? std::optional<int>(lines) : std::nullopt;
+}
+
+TEST(PulseAudioEngineTest, WithoutAServerReportsNoMicrophoneQuicklyAndQuietly) {
+  ScopedEnvironment server("PULSE_SERVER", "unix:/nonexistent/orlimbo/pulse/native");
+  CapturedStderr errors;
+  bool engineMade = false;
+  PulseAudioServices audio([&] { engineMade = true; });
+  auto began = std::chrono::steady_clock::now();
+  std::unique_ptr<AudioEngine> engine = audio.makeEngine();
+  EXPECT_TRUE(engineMade);
+
+  AudioFormat format = engine->inputNode().outputFormatForBus(0);
+  EXPECT_EQ(format.sampleRate, 0);
+  EXPECT_EQ(format.channelCount, 0u);
+  engine->inputNode().installTap(0, 1024, format, [](const AudioBuffer&) {});
+  engine->prepare();
+  EXPECT_FALSE(engine->start());
+  engine->stop();
+  engine->inputNode().removeTap(0);
+  engine.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - began, 1s);
+  EXPECT_EQ(errors.text(), "");
+}
+
+// Needs a PulseAudio server with a default source (see scripts/private-pulse).
+class PulseServerTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    format = engine->inputNode().outputFormatForBus(0);
+    if (!(format.sampleRate > 0)) GTEST_SKIP() << "no PulseAudio server with a source";
+    std::optional<int> streams = recordStreamsInServer();
+    if (!streams) GTEST_SKIP() << "pactl cannot list the server's record streams";
+    streamsBefore = *streams;
+  }
+
+  // Waits, bounded, until `count` buffers have arrived.
+  bool waitForBuffers(int count) {
+    std::unique_lock lock(mutex);
+    return arrived.wait_for(lock, 5s, [&] { return buffers >= count; });
+  }
+
+  void tap() {
+    engine->inputNode().installTap(0, 1024, format, [this](const AudioBuffer& buffer) {
+      std::lock_guard lock(mutex);
+      ++buffers;
+      wellFormed = wellFormed && buffer.frameLength == 1024 &&
+                   buffer.samples.size() == 1024 * format.channelCount &&
+                   buffer.format.sampleRate == format.sampleRate &&
+                   buffer.format.channelCount == format.channelCount;
+      arrived.notify_all();
+    });
+  }
+
+  PulseAudioServices audio;
+  std::unique_ptr<AudioEngine> engine = audio.makeEngine();
+  AudioFormat format;
+  int streamsBefore = 0;
+  std::mutex mutex;
+  std::condition_variable arrived;
+  int buffers = 0;
+  bool wellFormed = true;
+};
+
+TEST_F(PulseServerTest, DeliversWholeBuffersInTheReportedFormatUntilStopped) {
+  tap();
+  engine->prepare();
+  ASSERT_TRUE(engine->start());
+  ASSERT_TRUE(waitForBuffers(5));
+  EXPECT_EQ(recordStreamsInServer(), streamsBefore + 1);
+
+  engine->stop();
+  EXPECT_EQ(recordStreamsInServer(), streamsBefore);
+  std::lock_guard lock(mutex);
+  EXPECT_TRUE(wellFormed);
+}
+
+TEST_F(PulseServerTest, RemovingTheTapEndsTheRecordingAndTheDeliveries) {
+  tap();
+  ASSERT_TRUE(engine->start());
+  ASSERT_TRUE(waitForBuffers(2));
+  engine->inputNode().removeTap(0);
+  int afterRemoval;
+  {
+    std::lock_guard lock(mutex);
+    afterRemoval = buffers;
+  }
+  EXPECT_EQ(recordStreamsInServer(), streamsBefore);
+  // Starting again records again, and the old tap stays silent.
+  ASSERT_TRUE(engine->start());
+  engine->stop();
+  std::lock_guard lock(mutex);
+  EXPECT_EQ(buffers, afterRemoval);
+}
+
+}  // namespace
+}  // namespace orlimbo

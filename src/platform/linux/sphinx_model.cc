@@ -1,0 +1,131 @@
+#include "platform/linux/sphinx_model.h"
+
+#include <pocketsphinx.h>
+#include <sphinxbase/err.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <thread>
+#include <utility>
+
+namespace orlimbo {
+namespace {
+
+thread_local std::function<void()>* fatalHandler = nullptr;
+
+[[noreturn]] void parkThisThread() {
+  for (;;) pause();
+}
+
+// The engine's only output channel. A fatal error is followed by exit() in
+// the engine's own code, so the thread must never return to it.
+void onEngineMessage(void*, err_lvl_t level, const char*, ...) {
+  if (level != ERR_FATAL || fatalHandler == nullptr) return;
+  (*fatalHandler)();
+  parkThisThread();
+}
+
+bool exists(const std::string& path) {
+  struct stat info;
+  return !path.empty() && ::stat(path.c_str(), &info) == 0;
+}
+
+}  // namespace
+
+void silenceSphinxLogging() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    // The configuration table is printed straight to the log stream, past
+    // any callback.
+    err_set_logfp(nullptr);
+    err_set_callback(onEngineMessage, nullptr);
+  });
+}
+
+SphinxFatalGuard::SphinxFatalGuard(std::function<void()> onFatal) {
+  silenceSphinxLogging();
+  fatalHandler = new std::function<void()>(std::move(onFatal));
+}
+
+SphinxFatalGuard::~SphinxFatalGuard() {
+  delete fatalHandler;
+  fatalHandler = nullptr;
+}
+
+bool SphinxModelFiles::present() const {
+  return exists(acousticModel) && exists(languageModel) && exists(dictionary);
+}
+
+SphinxModel::SphinxModel(SphinxModelFiles files) : files(std::move(files)) {
+  silenceSphinxLogging();
+}
+
+SphinxModel::~SphinxModel() {
+  if (decoder != nullptr) ps_free(decoder);
+}
+
+void SphinxModel::preload() {
+  {
+    std::lock_guard lock(mutex);
+    if (stage != Stage::kIdle) return;
+    stage = Stage::kLoading;
+  }
+  // The thread owns the model until loading ends, so it may outlive every
+  // other owner; nothing waits for it to finish.
+  std::thread([self = shared_from_this()] { self->load(); }).detach();
+}
+
+void SphinxModel::load() {
+  SphinxFatalGuard guard([this] { finishLoading(nullptr); });
+  cmd_ln_t* config =
+      cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", files.acousticModel.c_str(), "-lm",
+                  files.languageModel.c_str(), "-dict", files.dictionary.c_str(), nullptr);
+  ps_decoder_t* loaded = config != nullptr ? ps_init(config) : nullptr;
+  // The decoder keeps its own reference to the configuration.
+  if (config != nullptr) cmd_ln_free_r(config);
+  finishLoading(loaded);
+}
+
+void SphinxModel::finishLoading(ps_decoder_s* loaded) {
+  {
+    std::lock_guard lock(mutex);
+    decoder = loaded;
+    stage = loaded != nullptr ? Stage::kReady : Stage::kFailed;
+  }
+  changed.notify_all();
+}
+
+ps_decoder_s* SphinxModel::acquireDecoder(const std::atomic<bool>& interrupted) {
+  preload();
+  std::unique_lock lock(mutex);
+  changed.wait(lock, [&] {
+    return interrupted || stage == Stage::kFailed || (stage == Stage::kReady && !lent);
+  });
+  if (interrupted || stage == Stage::kFailed) return nullptr;
+  lent = true;
+  return decoder;
+}
+
+void SphinxModel::releaseDecoder() {
+  {
+    std::lock_guard lock(mutex);
+    lent = false;
+  }
+  changed.notify_all();
+}
+
+void SphinxModel::interruptWaiters() {
+  // Taking the lock orders this wake-up after the waiter's last check of its flag.
+  { std::lock_guard lock(mutex); }
+  changed.notify_all();
+}
+
+void SphinxModel::markBroken() {
+  {
+    std::lock_guard lock(mutex);
+    stage = Stage::kFailed;
+  }
+  changed.notify_all();
+}
+
+}  // namespace orlimbo

@@ -1,0 +1,83 @@
+// Recognition over PocketSphinx: the request that carries captured audio from
+// the capture thread to the recognition thread, and the recognizer whose tasks
+// decode it.
+//
+// Requests and recognizers are created on the main queue. Each task runs one
+// recognition thread of its own; that thread waits for the model when it is
+// still loading, so audio captured meanwhile waits in the request and is
+// decoded once the model is there. Results reach the handler on that thread.
+#ifndef ORLIMBO_PLATFORM_LINUX_SPHINX_RECOGNITION_H_
+#define ORLIMBO_PLATFORM_LINUX_SPHINX_RECOGNITION_H_
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/linux/sphinx_model.h"
+#include "platform/speech.h"
+
+namespace orlimbo {
+
+// Captured buffers on their way to the recognition thread.
+class CapturedAudio {
+ public:
+  struct Chunk {
+    AudioFormat format;
+    std::vector<float> samples;
+  };
+
+  // Copies `buffer`; never waits for the recognition thread. Buffers beyond
+  // kMaxQueuedSeconds of undecoded audio are dropped.
+  void append(const AudioBuffer& buffer);
+  void end();
+
+  // Waits for audio and moves all of it into `chunks`. False once the audio
+  // has ended and all of it was taken, or when `interrupted` is true and
+  // interruptWaiters() has been called.
+  bool take(std::deque<Chunk>& chunks, const std::atomic<bool>& interrupted);
+  void interruptWaiters();
+
+  static constexpr double kMaxQueuedSeconds = 120;
+
+ private:
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<Chunk> pending;
+  double pendingSeconds = 0;
+  bool ended = false;
+};
+
+class PocketSphinxRequest final : public RecognitionRequest {
+ public:
+  // Audio never leaves the machine here, whatever is asked.
+  void setRequiresOnDeviceRecognition(bool) override {}
+  void setShouldReportPartialResults(bool report) override { reportsPartialResults = report; }
+  // One language model serves every kind of task.
+  void setTaskHint(int) override {}
+  void appendAudioPCMBuffer(const AudioBuffer& buffer) override { audio->append(buffer); }
+  void endAudio() override { audio->end(); }
+
+  const std::shared_ptr<CapturedAudio> audio = std::make_shared<CapturedAudio>();
+  std::atomic<bool> reportsPartialResults = false;
+};
+
+class PocketSphinxRecognizer final : public SpeechRecognizer {
+ public:
+  explicit PocketSphinxRecognizer(std::shared_ptr<SphinxModel> model) : model(std::move(model)) {}
+
+  bool supportsOnDeviceRecognition() override { return true; }
+
+  // A request that is not a PocketSphinxRequest gets one error.
+  std::unique_ptr<RecognitionTask> recognitionTask(std::shared_ptr<RecognitionRequest> request,
+                                                   ResultHandler handler) override;
+
+ private:
+  const std::shared_ptr<SphinxModel> model;
+};
+
+}  // namespace orlimbo
+
+#endif  // ORLIMBO_PLATFORM_LINUX_SPHINX_RECOGNITION_H_
