@@ -177,7 +177,10 @@ class PrivatePulse:
     def __init__(self, scripts_dir):
         require_tools("pulseaudio", "pactl", "paplay")
         self._script = os.path.join(scripts_dir, "private-pulse")
-        self._dir = tempfile.mkdtemp(prefix="orlimbo-e2e-")
+        # A socket path may not exceed 107 bytes: a deep TMPDIR (as on some CI
+        # runners) gives way to /tmp.
+        parent = None if len(tempfile.gettempdir()) < 64 else "/tmp"
+        self._dir = tempfile.mkdtemp(prefix="orlimbo-e2e-", dir=parent)
         self._env = dict(os.environ, ORLIMBO_PULSE_DIR=os.path.join(self._dir, "pulse"))
         exports = subprocess.run(
             [self._script, "start"], env=self._env, capture_output=True, text=True, timeout=30
