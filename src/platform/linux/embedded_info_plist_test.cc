@@ -1,6 +1,7 @@
 #include "platform/linux/embedded_info_plist.h"
 
 #include <gtest/gtest.h>
+#include <plist/plist.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -53,11 +54,26 @@ const Lookup kLookups[] = {
     {"NotADictionary", kHead + "<array><string>K</string></array></plist>", std::nullopt},
     {"Broken", kHead + "<dict><key>K</key><string>v", std::nullopt},
     {"Empty", "", std::nullopt},
-    {"Binary", std::string("bplist00\xD1\x01\x02QKQv\x08\x0B\x0D\x00\x00\x00\x00\x00\x00\x01\x01"
-                           "\x00\x00\x00\x00\x00\x00\x00\x03\x00\x00\x00\x00\x00\x00\x00\x00"
-                           "\x00\x00\x00\x00\x00\x00\x00\x0F", 47),
-     "v"},
 };
+
+// The same dictionary {K: v} in binary form, as libplist writes it.
+std::string binaryPlist() {
+  plist_t dict = plist_new_dict();
+  plist_dict_set_item(dict, "K", plist_new_string("v"));
+  char* bytes = nullptr;
+  std::uint32_t length = 0;
+  plist_to_bin(dict, &bytes, &length);
+  std::string binary(bytes, length);
+  std::free(bytes);
+  plist_free(dict);
+  return binary;
+}
+
+TEST(PlistValueTest, ReadsBinaryLists) {
+  std::string binary = binaryPlist();
+  ASSERT_TRUE(binary.starts_with("bplist00"));
+  EXPECT_EQ(plistValue(binary, "K"), "v");
+}
 
 TEST(PlistValueTest, FindsValuesAndSurvivesBrokenLists) {
   for (const Lookup& c : kLookups) {

@@ -1,6 +1,7 @@
 #include "platform/linux/posix_process.h"
 
 #include <errno.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -9,13 +10,26 @@
 #include <thread>
 
 namespace orlimbo {
+namespace {
+
+// True when the call failed only because the host left the stream
+// non-blocking; waits until it is ready again.
+bool waitedUntilReady(int fd, short events) {
+  if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
+  pollfd ready{fd, events, 0};
+  while (poll(&ready, 1, -1) < 0 && errno == EINTR) {
+  }
+  return true;
+}
+
+}  // namespace
 
 PosixProcess::PosixProcess() { signal(SIGPIPE, SIG_IGN); }
 
 void PosixProcess::writeOutput(std::string_view bytes) {
   while (!bytes.empty()) {
     ssize_t written = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR) continue;
+    if (written < 0 && (errno == EINTR || waitedUntilReady(STDOUT_FILENO, POLLOUT))) continue;
     if (written <= 0) return;  // the host is gone; nothing can be done about it
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
@@ -24,7 +38,7 @@ void PosixProcess::writeOutput(std::string_view bytes) {
 std::size_t PosixProcess::readInput(std::span<char> buffer) {
   for (;;) {
     ssize_t count = ::read(STDIN_FILENO, buffer.data(), buffer.size());
-    if (count < 0 && errno == EINTR) continue;
+    if (count < 0 && (errno == EINTR || waitedUntilReady(STDIN_FILENO, POLLIN))) continue;
     return count > 0 ? static_cast<std::size_t>(count) : 0;
   }
 }
