@@ -74,10 +74,10 @@ def spoken_sentence(helper, pulse):
     check(not missing, f"final transcript lacks {missing}: {run.lines[-1]}")
 
 
-def cancel_while_listening(end):
+def cancel_while_listening(end, **env):
     @with_private_pulse
     def test(helper, pulse):
-        run = HelperRun(helper, ["--locale", "en-US"], pulse.client_env())
+        run = HelperRun(helper, ["--locale", "en-US"], dict(pulse.client_env(), **env))
         try:
             run.wait_for(state("listening"), timeout=10)
             # Proves that the emptiness checked below means something.
@@ -130,6 +130,11 @@ CASES = {
     "spoken_sentence": spoken_sentence,
     "cancel_while_listening": cancel_while_listening(lambda run: run.send("cancel")),
     "end_of_input_while_listening": cancel_while_listening(lambda run: run.close_input()),
+    # No PulseAudio cookie can be read or created there: the client library
+    # complains, and the complaint must not reach standard error.
+    "cancel_without_pulse_cookie": cancel_while_listening(
+        lambda run: run.send("cancel"), HOME="/proc/orlimbo-no-home", XDG_CONFIG_HOME="/proc/orlimbo-no-home"
+    ),
     "no_server": no_server,
     "status_report": status_report,
 }
