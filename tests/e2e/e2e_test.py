@@ -11,7 +11,6 @@ import re
 import subprocess
 import sys
 import tempfile
-import time
 
 from harness import SKIP, Failure, HelperRun, PrivatePulse, Skip, check, eventually, require_tools
 
@@ -22,6 +21,10 @@ NO_MICROPHONE = {"type": "error", "message": "No usable microphone was found."}
 
 def state(name):
     return lambda message: message == {"type": "state", "state": name}
+
+
+def is_interim(message):
+    return message["type"] == "interim"
 
 
 def types(run):
@@ -58,9 +61,12 @@ def spoken_sentence(helper, pulse):
         try:
             run.wait_for(state("listening"), timeout=10)
             pulse.play(wav)
-            run.wait_for(lambda message: message["type"] == "interim", timeout=5)
-            # The end of the sentence is still on its way through the server.
-            time.sleep(0.5)
+            # On a busy machine the recognizer may lag seconds behind (the model
+            # still loading); stop once it has caught up, when the interims
+            # have settled, so that the stop grace does not cut it short.
+            run.wait_for(is_interim, timeout=30)
+            while run.wait_for(is_interim, timeout=1, required=False):
+                pass
             run.send("stop")
             status = run.finish(timeout=10)
         finally:

@@ -114,15 +114,18 @@ class HelperRun:
         self.messages.append(message)
         return message
 
-    def wait_for(self, wanted, timeout):
-        """Reads messages until one satisfies `wanted`; fails at the timeout or
-        when the helper closes its output first."""
+    def wait_for(self, wanted, timeout, required=True):
+        """Reads messages until one satisfies `wanted`; at the timeout fails, or
+        returns None when not `required`. Fails when the helper closes its
+        output first."""
         deadline = time.monotonic() + timeout
         while True:
             remaining = deadline - time.monotonic()
             try:
                 raw = self._incoming.get(timeout=max(remaining, 0))
             except queue.Empty:
+                if not required:
+                    return None
                 raise Failure(f"nothing wanted within {timeout} s; got {self.lines}")
             if raw is None:
                 self._incoming.put(None)
