@@ -1,0 +1,141 @@
+#include "platform/sim/scenario_platform.h"
+
+#include <utility>
+
+namespace orlimbo {
+namespace {
+
+// What a request and its task share: the reports still to come, and whether
+// the task was cancelled.
+struct Timeline {
+  const Scenario* scenario = nullptr;
+  MainQueue* queue = nullptr;
+  SpeechRecognizer::ResultHandler handler;
+  bool cancelled = false;
+  bool audioEnded = false;
+
+  void schedule(bool afterEndAudio, const std::shared_ptr<Timeline>& self) {
+    for (const ScenarioEvent& event : scenario->recognition) {
+      if (event.afterEndAudio != afterEndAudio) continue;
+      queue->postAfter(event.seconds, [self, event] { self->report(event); });
+    }
+  }
+
+  void report(const ScenarioEvent& event) {
+    if (cancelled || !handler) return;
+    std::optional<RecognitionResult> result;
+    if (event.text) result = RecognitionResult{*event.text, event.isFinal};
+    std::optional<RecognitionError> error;
+    if (event.error) error = RecognitionError{};
+    handler(result, error);
+  }
+};
+
+class ScenarioRequest final : public RecognitionRequest {
+ public:
+  explicit ScenarioRequest(std::shared_ptr<Timeline> timeline) : timeline_(std::move(timeline)) {}
+
+  void setRequiresOnDeviceRecognition(bool) override {}
+  void setShouldReportPartialResults(bool) override {}
+  void setTaskHint(int) override {}
+  void appendAudioPCMBuffer(const AudioBuffer&) override {}
+  void endAudio() override {
+    if (std::exchange(timeline_->audioEnded, true)) return;
+    timeline_->schedule(true, timeline_);
+  }
+
+  const std::shared_ptr<Timeline>& timeline() const { return timeline_; }
+
+ private:
+  std::shared_ptr<Timeline> timeline_;
+};
+
+class ScenarioTask final : public RecognitionTask {
+ public:
+  explicit ScenarioTask(std::shared_ptr<Timeline> timeline) : timeline_(std::move(timeline)) {}
+  void cancel() override { timeline_->cancelled = true; }
+
+ private:
+  std::shared_ptr<Timeline> timeline_;
+};
+
+class ScenarioRecognizer final : public SpeechRecognizer {
+ public:
+  explicit ScenarioRecognizer(bool onDevice) : onDevice_(onDevice) {}
+  bool supportsOnDeviceRecognition() override { return onDevice_; }
+
+  std::unique_ptr<RecognitionTask> recognitionTask(std::shared_ptr<RecognitionRequest> request,
+                                                   ResultHandler handler) override {
+    // Requests come from ScenarioSpeech::makeRequest only.
+    std::shared_ptr<Timeline> timeline = static_cast<ScenarioRequest&>(*request).timeline();
+    timeline->handler = std::move(handler);
+    timeline->schedule(false, timeline);
+    return std::make_unique<ScenarioTask>(timeline);
+  }
+
+ private:
+  bool onDevice_;
+};
+
+class ScenarioInput final : public AudioInputNode {
+ public:
+  explicit ScenarioInput(AudioFormat format) : format_(format) {}
+  AudioFormat outputFormatForBus(int) override { return format_; }
+  void installTap(int, std::uint32_t, AudioFormat, TapBlock) override {}
+  void removeTap(int) override {}
+
+ private:
+  AudioFormat format_;
+};
+
+class ScenarioEngine final : public AudioEngine {
+ public:
+  ScenarioEngine(AudioFormat format, bool startFails) : input_(format), startFails_(startFails) {}
+  AudioInputNode& inputNode() override { return input_; }
+  void prepare() override {}
+  bool start() override { return !startFails_; }
+  void stop() override {}
+
+ private:
+  ScenarioInput input_;
+  bool startFails_;
+};
+
+}  // namespace
+
+std::unique_ptr<SpeechRecognizer> ScenarioSpeech::makeRecognizer(const std::string& locale) {
+  auto found = scenario_.onDeviceByLocale.find(locale);
+  if (found == scenario_.onDeviceByLocale.end()) return nullptr;
+  return std::make_unique<ScenarioRecognizer>(found->second);
+}
+
+void ScenarioSpeech::requestAuthorization(std::function<void(int status)> completion) {
+  if (!scenario_.speechPrompt) return;  // the prompt stays open
+  queue_.postAfter(scenario_.speechPromptDelay,
+                   [completion, status = *scenario_.speechPrompt] { completion(status); });
+}
+
+std::shared_ptr<RecognitionRequest> ScenarioSpeech::makeRequest() {
+  auto timeline = std::make_shared<Timeline>();
+  timeline->scenario = &scenario_;
+  timeline->queue = &queue_;
+  return std::make_shared<ScenarioRequest>(timeline);
+}
+
+std::unique_ptr<AudioEngine> ScenarioAudio::makeEngine() {
+  return std::make_unique<ScenarioEngine>(scenario_.microphone, scenario_.microphoneStartFails);
+}
+
+void ScenarioPrivacy::requestMicrophoneAccess(std::function<void(bool granted)> completion) {
+  if (!scenario_.microphonePrompt) return;
+  queue_.postAfter(scenario_.microphonePromptDelay,
+                   [completion, granted = *scenario_.microphonePrompt] { completion(granted); });
+}
+
+std::optional<std::string> ScenarioPrivacy::infoDictionaryValue(const std::string& key) {
+  auto found = scenario_.infoPlist.find(key);
+  if (found == scenario_.infoPlist.end()) return std::nullopt;
+  return found->second;
+}
+
+}  // namespace orlimbo
