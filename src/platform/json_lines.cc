@@ -44,8 +44,10 @@ class CommandReader final : public nlohmann::json_sax<nlohmann::json> {
 
 std::optional<std::string> serializeMessage(const Message& message) {
   nlohmann::ordered_json object = nlohmann::ordered_json::object();
-  for (const auto& [key, value] : message) {
-    std::visit([&object, &key](const auto& v) { object[key] = v; }, value);
+  // Not a structured binding: clang before 16 cannot capture one.
+  for (const auto& entry : message) {
+    const std::string& key = entry.first;
+    std::visit([&object, &key](const auto& v) { object[key] = v; }, entry.second);
   }
   return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
