@@ -1,6 +1,7 @@
 #include "platform/linux/posix_process.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
@@ -24,7 +25,17 @@ bool waitedUntilReady(int fd, short events) {
 
 }  // namespace
 
-PosixProcess::PosixProcess() { signal(SIGPIPE, SIG_IGN); }
+PosixProcess::PosixProcess() {
+  signal(SIGPIPE, SIG_IGN);
+  // The helper has nothing to say on standard error, and the libraries it
+  // uses must not say anything there either: libpulse prints some failures
+  // (a missing cookie, for one) at a level no setting turns off.
+  int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (nowhere >= 0) {
+    ::dup2(nowhere, STDERR_FILENO);
+    ::close(nowhere);
+  }
+}
 
 void PosixProcess::writeOutput(std::string_view bytes) {
   while (!bytes.empty()) {

@@ -14,7 +14,7 @@ namespace orlimbo {
 class PosixProcess final : public ProcessServices {
  public:
   // Ignores SIGPIPE, so a host that closes its end makes writes fail instead
-  // of killing the process.
+  // of killing the process, and points standard error at /dev/null.
   PosixProcess();
 
   void writeOutput(std::string_view bytes) override;
