@@ -1,0 +1,419 @@
+#!/usr/bin/env python3
+"""Hostile conditions: the helper run by a host that misbehaves, on a machine
+that takes things away from it. Every case checks what every run must show the
+host: nothing on standard error, only compact JSON messages, exactly one
+closing message and nothing after it, and the exit status that message
+promises (0 after "final" or "cancelled", 1 after "error"), never a signal.
+
+usage: hostile_test.py HELPER SIM SCRIPTS_DIR CASE
+Exits 0 on success, 1 on failure and 77 when a needed tool is missing.
+"""
+
+import json
+import os
+import re
+import select
+import signal
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from harness import (  # noqa: E402
+    SKIP, Failure, PrivatePulse, Skip, check, eventually, is_closing, is_compact, require_tools)
+
+SENTENCE = "please call me tomorrow morning"
+KEY_WORDS = ("call", "tomorrow", "morning")
+STOP = b'{"command":"stop"}\n'
+CANCEL = b'{"command":"cancel"}\n'
+STARTING = {"type": "state", "state": "starting"}
+LISTENING = {"type": "state", "state": "listening"}
+STOPPING = {"type": "state", "state": "stopping"}
+CANCELLED = {"type": "state", "state": "cancelled"}
+FLOOD = 100_000
+
+# A simulated dictation that keeps talking until it is stopped, and answers a
+# stop with its final transcript a second later.
+TALKING = {"recognition": [{"at": 0.05 * i, "partial": "word " * i} for i in range(1, 40)]
+           + [{"afterEndAudio": 1, "final": "Meet me at noon."}]}
+PROMPT_OPEN = {"speechPrompt": None}
+
+
+class Host:
+    """One helper process and the host's end of its three pipes. Standard
+    output is read here, without a thread, so that the host can close it."""
+
+    def __init__(self, argv, env, preexec=None):
+        self.raw = bytearray()
+        self.lines = []
+        self.output_closed = False
+        self._stderr = bytearray()
+        self.process = subprocess.Popen(argv, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                        stderr=subprocess.PIPE, env=env)
+        self._stderr_thread = threading.Thread(target=self._read_stderr, daemon=True)
+        self._stderr_thread.start()
+
+    def _read_stderr(self):
+        for chunk in iter(lambda: self.process.stderr.read1(65536), b""):
+            self._stderr.extend(chunk)
+
+    def _fill(self, timeout):
+        if self.output_closed:
+            return False
+        ready, _, _ = select.select([self.process.stdout], [], [], max(timeout, 0))
+        if not ready:
+            return True
+        chunk = os.read(self.process.stdout.fileno(), 65536)
+        if not chunk:
+            self.close_output()
+            return False
+        self.raw.extend(chunk)
+        while b"\n" in self.raw:
+            line, _, rest = bytes(self.raw).partition(b"\n")
+            self.raw = bytearray(rest)
+            self.lines.append(line.decode("utf-8"))
+        return True
+
+    def wait_for(self, wanted, timeout):
+        deadline = time.monotonic() + timeout
+        seen = 0
+        while True:
+            for line in self.lines[seen:]:
+                if wanted(json.loads(line)):
+                    return
+            seen = len(self.lines)
+            remaining = deadline - time.monotonic()
+            check(remaining > 0 and self._fill(remaining), f"nothing wanted within {timeout} s; got {self.lines}")
+
+    def write(self, data):
+        """Writes to standard input; False once the helper has stopped reading."""
+        try:
+            self.process.stdin.write(data)
+            self.process.stdin.flush()
+            return True
+        except (BrokenPipeError, ValueError):
+            return False
+
+    def close_input(self):
+        try:
+            self.process.stdin.close()
+        except BrokenPipeError:
+            pass
+
+    def close_output(self):
+        if not self.output_closed:
+            self.process.stdout.close()
+            self.output_closed = True
+
+    def finish(self, timeout, status):
+        """Reads the rest, waits for the exit and checks the rules of every run
+        against what the host could still read."""
+        deadline = time.monotonic() + timeout
+        while self._fill(deadline - time.monotonic()) and time.monotonic() < deadline:
+            pass
+        try:
+            code = self.process.wait(timeout=max(deadline - time.monotonic(), 0.1))
+        except subprocess.TimeoutExpired:
+            self.kill()
+            raise Failure(f"helper still running after {timeout} s; got {self.lines}")
+        self._stderr_thread.join(timeout=2)
+        check(code >= 0, f"killed by signal {-code}; got {self.lines}")
+        check(not self._stderr, f"standard error not empty: {bytes(self._stderr)!r}")
+        check(not self.raw, f"unterminated output {bytes(self.raw)!r}")
+        messages = []
+        for line in self.lines:
+            message = json.loads(line)
+            check(isinstance(message, dict) and "type" in message and is_compact(line), f"not a message: {line!r}")
+            messages.append(message)
+        if not self.output_closed:
+            closings = [i for i, message in enumerate(messages) if is_closing(message)]
+            check(closings == [len(messages) - 1], f"closing lines misplaced: {self.lines}")
+            promised = 1 if messages[-1]["type"] == "error" else 0
+            check(code == promised, f"exit status {code} after {self.lines[-1]}")
+        check(code == status, f"exit status {code}, wanted {status}; lines {self.lines}")
+        print("\n".join(self.lines) + f"\nexit status {code}")
+        return messages
+
+    def kill(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+
+
+def sim_host(sim, scenario, directory, args=()):
+    path = os.path.join(directory, "scenario.json")
+    with open(path, "w") as file:
+        json.dump(scenario, file)
+    return Host([sim, *args], dict(os.environ, ORLIMBO_DICTATION_SCENARIO=path))
+
+
+def kinds(messages):
+    return [message.get("state", message["type"]) for message in messages]
+
+
+def with_sim(test):
+    def wrapped(helper, sim, scripts):
+        with tempfile.TemporaryDirectory() as directory:
+            test(sim, directory)
+    return wrapped
+
+
+def with_pulse(test):
+    def wrapped(helper, sim, scripts):
+        pulse = PrivatePulse(scripts)
+        try:
+            test(helper, pulse)
+        finally:
+            pulse.close()
+    return wrapped
+
+
+def render_sentence(directory):
+    require_tools("flite")
+    wav = os.path.join(directory, "sentence.wav")
+    subprocess.run(["flite", "-voice", "slt", "-t", SENTENCE, "-o", wav], check=True, timeout=30)
+    return wav
+
+
+# ---- standard output closed, and SIGPIPE
+
+def output_closed_while_listening(make_host):
+    """The host stops reading while messages are flowing, then stops: the
+    helper's writes fail, but it neither dies of SIGPIPE nor hangs, and its
+    exit status still tells the host how the run ended."""
+    host = make_host()
+    try:
+        host.wait_for(lambda m: m == LISTENING, timeout=15)
+        host.close_output()
+        time.sleep(0.5)  # interims are written into the closed pipe meanwhile
+        host.write(STOP)
+        host.finish(timeout=15, status=0)
+    finally:
+        host.kill()
+
+
+@with_sim
+def sim_output_closed(sim, directory):
+    output_closed_while_listening(lambda: sim_host(sim, TALKING, directory))
+
+
+@with_pulse
+def real_output_closed(helper, pulse):
+    output_closed_while_listening(lambda: Host([helper, "--locale", "en-US"], pulse.client_env()))
+
+
+@with_pulse
+def real_sigpipe_while_listening(helper, pulse):
+    host = Host([helper, "--locale", "en-US"], pulse.client_env())
+    try:
+        host.wait_for(lambda m: m == LISTENING, timeout=15)
+        host.process.send_signal(signal.SIGPIPE)
+        time.sleep(0.2)
+        host.write(STOP)
+        messages = host.finish(timeout=15, status=0)
+    finally:
+        host.kill()
+    check(kinds(messages)[-2:] == ["stopping", "final"], f"lines {host.lines}")
+
+
+# ---- standard input flooded
+
+def flood(host, line, count=FLOOD):
+    """Writes `count` copies of `line` in blocks; False once the helper left."""
+    block = line * 1000
+    return all(host.write(block) for _ in range(count // 1000))
+
+
+@with_sim
+def sim_flood_then_cancel(sim, directory):
+    host = sim_host(sim, PROMPT_OPEN, directory)
+    try:
+        host.wait_for(lambda m: m == STARTING, timeout=10)
+        junk = [b'{"command":"pause"}\n', b'{"command":1}\n', b"[]\n", b"\n", b'{"command":"STOP"}\r\n']
+        for line in junk:
+            check(flood(host, line, FLOOD // len(junk)), "the helper stopped reading during the flood")
+        host.write(CANCEL)
+        messages = host.finish(timeout=30, status=0)
+    finally:
+        host.kill()
+    check(messages == [STARTING, CANCELLED], f"lines {host.lines}")
+
+
+@with_sim
+def sim_flood_of_stops(sim, directory):
+    host = sim_host(sim, TALKING, directory)
+    try:
+        host.wait_for(lambda m: m == LISTENING, timeout=10)
+        flood(host, STOP)
+        messages = host.finish(timeout=30, status=0)
+    finally:
+        host.kill()
+    check(kinds(messages).count("stopping") == 1, f"lines {host.lines}")
+    check(messages[-1] == {"type": "final", "text": "Meet me at noon."}, f"lines {host.lines}")
+
+
+@with_sim
+def sim_stop_then_garbage(sim, directory):
+    host = sim_host(sim, TALKING, directory)
+    try:
+        host.wait_for(lambda m: m == LISTENING, timeout=10)
+        host.write(STOP)
+        garbage = bytes(range(256)).replace(b"\n", b"") + b"\n"
+        flood(host, garbage)  # may end early: the helper exits after its final
+        messages = host.finish(timeout=30, status=0)
+    finally:
+        host.kill()
+    check(kinds(messages).count("stopping") == 1, f"lines {host.lines}")
+    check(messages[-1] == {"type": "final", "text": "Meet me at noon."}, f"lines {host.lines}")
+
+
+# ---- stop, then the end of input at once
+
+@with_pulse
+def real_stop_and_close_at_once(helper, pulse):
+    host = Host([helper, "--locale", "en-US"], pulse.client_env())
+    try:
+        host.wait_for(lambda m: m == LISTENING, timeout=15)
+        host.write(STOP)
+        host.close_input()
+        messages = host.finish(timeout=15, status=0)
+    finally:
+        host.kill()
+    check(messages[-2:] == [STOPPING, CANCELLED], f"lines {host.lines}")
+    check("final" not in kinds(messages), f"lines {host.lines}")
+
+
+# ---- the microphone goes away
+
+def microphone_vanishes(take_away):
+    """Takes the microphone away while the helper listens. The helper must not
+    crash, write to standard error or hang: the host's stop still ends the run
+    with "stopping" and one closing message."""
+    @with_pulse
+    def test(helper, pulse):
+        host = Host([helper, "--locale", "en-US"], pulse.client_env())
+        try:
+            host.wait_for(lambda m: m == LISTENING, timeout=15)
+            take_away(pulse)
+            time.sleep(1)
+            check(host.process.poll() is None or host.lines, "the helper vanished without a word")
+            host.write(STOP)
+            messages = host.finish(timeout=15, status=0)
+        finally:
+            host.kill()
+        check(kinds(messages)[-2:] == ["stopping", "final"], f"lines {host.lines}")
+    return test
+
+
+def unload_microphone(pulse):
+    subprocess.run(["pactl", "unload-module", "module-null-sink"], env=pulse.client_env(),
+                   check=True, timeout=10)
+
+
+def kill_server(pulse):
+    with open(os.path.join(pulse._dir, "pulse", "pid")) as file:
+        os.kill(int(file.read().split()[0]), signal.SIGKILL)
+
+
+# ---- no network, no socket but the audio server's, no file written
+
+TRACED = "socket,connect,bind,open,openat,creat,mkdir,mkdirat,rename,renameat,renameat2," \
+         "unlink,unlinkat,link,linkat,symlink,symlinkat,truncate,memfd_create"
+WRITE_FLAGS = re.compile(r"O_WRONLY|O_RDWR|O_CREAT|O_TRUNC")
+CHANGES_FILES = re.compile(r"^\d+ +(creat|mkdir|mkdirat|rename|renameat2?|unlink|unlinkat|link|linkat|symlink|symlinkat|truncate)\(")
+
+
+def require_isolation():
+    require_tools("unshare", "strace")
+    for probe in (["unshare", "-n", "true"], ["strace", "-o", os.devnull, "true"]):
+        if subprocess.run(probe, capture_output=True).returncode != 0:
+            raise Skip(f"not permitted here: {' '.join(probe)}")
+
+
+def trace_problems(trace_path):
+    """Every traced call that reaches beyond the audio server's socket: a socket
+    of another family, or a file opened for writing or changed."""
+    problems = []
+    with open(trace_path) as trace:
+        for line in trace:
+            if re.search(r"\bsocket\(", line) and "AF_UNIX" not in line:
+                problems.append(line.strip())
+            elif re.search(r"\bopen(at)?\(", line) and WRITE_FLAGS.search(line):
+                path = re.search(r'"([^"]*)"', line)
+                # The null device and the process's own /proc files are not files
+                # of the user's; a failed open wrote nothing.
+                if path and (path.group(1) == "/dev/null" or path.group(1).startswith("/proc/self/")
+                             or re.search(r"= -1 E", line)):
+                    continue
+                problems.append(line.strip())
+            elif CHANGES_FILES.search(line) and not re.search(r"= -1 E", line):
+                problems.append(line.strip())
+    return problems
+
+
+@with_pulse
+def offline_dictation(helper, pulse):
+    require_isolation()
+    with tempfile.TemporaryDirectory() as directory:
+        wav = render_sentence(directory)
+        # A desktop session's home: the audio server made the cookie long ago.
+        home = os.path.join(directory, "home")
+        os.makedirs(os.path.join(home, ".config", "pulse"))
+        with open(os.path.join(home, ".config", "pulse", "cookie"), "wb") as cookie:
+            cookie.write(os.urandom(256))
+        env = dict(pulse.client_env(), HOME=home)
+        env.pop("XDG_CONFIG_HOME", None)
+        trace = os.path.join(directory, "trace")
+        host = Host(["unshare", "-n", "strace", "-f", "-qq", "-o", trace, "-e", "trace=" + TRACED,
+                     helper, "--locale", "en-US"], env)
+        try:
+            host.wait_for(lambda m: m == LISTENING, timeout=30)
+            pulse.play(wav)
+            host.wait_for(lambda m: m["type"] == "interim", timeout=30)
+            time.sleep(2)
+            host.write(STOP)
+            messages = host.finish(timeout=20, status=0)
+        finally:
+            host.kill()
+        words = re.findall(r"[a-z']+", messages[-1].get("text", "").lower())
+        check(messages[-1]["type"] == "final" and all(w in words for w in KEY_WORDS),
+              f"no transcript without a network: {host.lines}")
+        problems = trace_problems(trace)
+        check(not problems, "reached beyond the audio server:\n" + "\n".join(problems))
+
+
+CASES = {
+    "sim_output_closed": sim_output_closed,
+    "real_output_closed": real_output_closed,
+    "real_sigpipe_while_listening": real_sigpipe_while_listening,
+    "sim_flood_then_cancel": sim_flood_then_cancel,
+    "sim_flood_of_stops": sim_flood_of_stops,
+    "sim_stop_then_garbage": sim_stop_then_garbage,
+    "real_stop_and_close_at_once": real_stop_and_close_at_once,
+    "microphone_unloaded": microphone_vanishes(unload_microphone),
+    "server_killed": microphone_vanishes(kill_server),
+    "offline_dictation": offline_dictation,
+}
+
+
+def main(argv):
+    if len(argv) != 5 or argv[4] not in CASES:
+        print(__doc__ + "cases: " + ", ".join(CASES))
+        return 2
+    helper, sim, scripts, case = argv[1:]
+    try:
+        CASES[case](helper, sim, scripts)
+    except Skip as reason:
+        print(f"skipped: {reason}")
+        return SKIP
+    except Failure as failure:
+        print(f"FAILED: {failure}")
+        return 1
+    print("passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
