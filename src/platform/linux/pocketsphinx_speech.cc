@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "platform/linux/linux_privacy.h"
-#include "platform/linux/sphinx_recognition.h"
 
 namespace orlimbo {
 namespace {
@@ -22,6 +21,44 @@ constexpr std::array kLocaleModels{
 
 // Longer than any identifier in the table; spares the copy of a huge one.
 constexpr std::size_t kLongestLocale = 16;
+
+// Stands in for the backend's request when there is none: nothing is decoded.
+class IgnoredRequest final : public RecognitionRequest {
+ public:
+  void setRequiresOnDeviceRecognition(bool) override {}
+  void setShouldReportPartialResults(bool) override {}
+  void setTaskHint(int) override {}
+  void appendAudioPCMBuffer(const AudioBuffer&) override {}
+  void endAudio() override {}
+};
+
+class NothingToCancel final : public RecognitionTask {
+ public:
+  void cancel() override {}
+};
+
+// Checks the model's files when made; reaches the backend only once a
+// recognition begins.
+class BackendRecognizer final : public SpeechRecognizer {
+ public:
+  BackendRecognizer(SphinxModelFiles files, DictationBackendSource backend)
+      : files(std::move(files)), backend(std::move(backend)) {}
+
+  bool supportsOnDeviceRecognition() override { return true; }
+
+  std::unique_ptr<RecognitionTask> recognitionTask(std::shared_ptr<RecognitionRequest> request,
+                                                   ResultHandler handler) override {
+    DictationBackend* loaded = backend ? backend() : nullptr;
+    if (loaded != nullptr) return loaded->recognitionTask(files, std::move(request), handler);
+    // The handler only posts to the main queue, so it may run on this thread.
+    handler(std::nullopt, RecognitionError{});
+    return std::make_unique<NothingToCancel>();
+  }
+
+ private:
+  const SphinxModelFiles files;
+  const DictationBackendSource backend;
+};
 
 }  // namespace
 
@@ -43,23 +80,17 @@ SphinxModelFiles sphinxModelFiles(const std::string& modelRoot, const std::strin
   return {directory + name, directory + name + ".lm.bin", directory + "cmudict-" + name + ".dict"};
 }
 
-PocketSphinxSpeech::PocketSphinxSpeech(std::string modelRoot) : modelRoot(std::move(modelRoot)) {}
+PocketSphinxSpeech::PocketSphinxSpeech(std::string modelRoot, DictationBackendSource backend)
+    : modelRoot(std::move(modelRoot)), backend(std::move(backend)) {}
 
 std::unique_ptr<SpeechRecognizer> PocketSphinxSpeech::makeRecognizer(
     const std::string& localeIdentifier) {
   std::optional<std::string> name = sphinxModelForLocale(localeIdentifier);
   if (!name) return nullptr;
-  std::lock_guard lock(mutex);
-  std::shared_ptr<SphinxModel>& model = models[*name];
-  if (model == nullptr) {
-    SphinxModelFiles files = sphinxModelFiles(modelRoot, *name);
-    if (!files.present()) {
-      models.erase(*name);
-      return nullptr;
-    }
-    model = std::make_shared<SphinxModel>(std::move(files));
-  }
-  return std::make_unique<PocketSphinxRecognizer>(model);
+  SphinxModelFiles files = sphinxModelFiles(modelRoot, *name);
+  if (!files.present()) return nullptr;
+  models.insert_or_assign(*name, files);
+  return std::make_unique<BackendRecognizer>(std::move(files), backend);
 }
 
 void PocketSphinxSpeech::requestAuthorization(std::function<void(int status)> completion) {
@@ -67,12 +98,16 @@ void PocketSphinxSpeech::requestAuthorization(std::function<void(int status)> co
 }
 
 std::shared_ptr<RecognitionRequest> PocketSphinxSpeech::makeRequest() {
-  return std::make_shared<PocketSphinxRequest>();
+  DictationBackend* loaded = backend ? backend() : nullptr;
+  if (loaded == nullptr) return std::make_shared<IgnoredRequest>();
+  return loaded->makeRequest();
 }
 
 void PocketSphinxSpeech::preload() {
-  std::lock_guard lock(mutex);
-  for (auto& [name, model] : models) model->preload();
+  if (models.empty()) return;
+  DictationBackend* loaded = backend ? backend() : nullptr;
+  if (loaded == nullptr) return;
+  for (const auto& [name, files] : models) loaded->preload(files);
 }
 
 }  // namespace orlimbo

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/linux/captured_stderr.h"
+#include "platform/linux/pulse_sphinx_backend.h"
 #include "platform/linux/sphinx_recognition.h"
 
 namespace orlimbo {
@@ -22,6 +23,8 @@ using namespace std::chrono_literals;
 
 // "go forward ten meters", 16 kHz mono 16-bit (Debian's pocketsphinx-testdata).
 constexpr char kSpokenSample[] = "/usr/share/pocketsphinx/test/data/goforward.raw";
+
+DictationBackend* noBackend() { return nullptr; }
 
 bool modelInstalled() { return sphinxModelFiles(kDefaultSphinxModelRoot, "en-us").present(); }
 
@@ -101,11 +104,11 @@ TEST(SphinxModelForLocaleTest, MapsOnlyKnownLocalesThroughAFixedTable) {
 }
 
 TEST(PocketSphinxSpeechTest, MakesRecognizersOnlyForInstalledModels) {
-  PocketSphinxSpeech missingRoot("/nonexistent/orlimbo-models");
+  PocketSphinxSpeech missingRoot("/nonexistent/orlimbo-models", noBackend);
   EXPECT_EQ(missingRoot.makeRecognizer("en-US"), nullptr);
 
   if (!modelInstalled()) GTEST_SKIP() << "pocketsphinx-en-us is not installed";
-  PocketSphinxSpeech speech;
+  PocketSphinxSpeech speech(kDefaultSphinxModelRoot, noBackend);
   for (const char* locale : {"en-US", "en_US", "en"}) {
     std::unique_ptr<SpeechRecognizer> recognizer = speech.makeRecognizer(locale);
     ASSERT_NE(recognizer, nullptr) << locale;
@@ -117,7 +120,7 @@ TEST(PocketSphinxSpeechTest, MakesRecognizersOnlyForInstalledModels) {
 }
 
 TEST(PocketSphinxSpeechTest, AuthorizesFromAnotherThread) {
-  PocketSphinxSpeech speech;
+  PocketSphinxSpeech speech(kDefaultSphinxModelRoot, noBackend);
   EXPECT_EQ(speech.authorizationStatus(), kSpeechAuthorized);
   std::mutex mutex;
   std::condition_variable answered;
@@ -147,8 +150,9 @@ class SphinxRecognitionTest : public testing::Test {
 
   CapturedStderr errors;
 
-  // A fresh speech service, so the model is still loading when audio arrives.
-  PocketSphinxSpeech speech;
+  // A fresh backend, so the model is still loading when audio arrives.
+  PulseSphinxBackend backend;
+  PocketSphinxSpeech speech{kDefaultSphinxModelRoot, [this] { return &backend; }};
 };
 
 TEST_F(SphinxRecognitionTest, AudioCapturedWhileTheModelLoadsIsDecodedInFull) {
@@ -255,6 +259,100 @@ TEST(SphinxModelFailureTest, ReportsAnErrorInsteadOfResults) {
   }
   std::filesystem::remove_all(broken);
   EXPECT_EQ(errors.text(), "");
+}
+
+// Records what the speech services ask of the backend.
+class RecordingBackend final : public DictationBackend {
+ public:
+  class Task final : public RecognitionTask {
+   public:
+    void cancel() override {}
+  };
+
+  std::unique_ptr<AudioEngine> makeEngine() override { return nullptr; }
+  std::shared_ptr<RecognitionRequest> makeRequest() override { return request; }
+  std::unique_ptr<RecognitionTask> recognitionTask(const SphinxModelFiles& files,
+                                                   std::shared_ptr<RecognitionRequest> given,
+                                                   SpeechRecognizer::ResultHandler) override {
+    taskFiles.push_back(files);
+    taskRequests.push_back(given);
+    return std::make_unique<Task>();
+  }
+  void preload(const SphinxModelFiles& files) override { preloaded.push_back(files); }
+
+  const std::shared_ptr<RecognitionRequest> request = std::make_shared<PocketSphinxRequest>();
+  std::vector<SphinxModelFiles> preloaded;
+  std::vector<SphinxModelFiles> taskFiles;
+  std::vector<std::shared_ptr<RecognitionRequest>> taskRequests;
+};
+
+// A model root whose en-us files exist but hold nothing: enough for every
+// check the executable makes, and never loaded here.
+class BackendBoundaryTest : public testing::Test {
+ protected:
+  BackendBoundaryTest() {
+    std::filesystem::create_directories(root / "en-us" / "en-us");
+    std::ofstream(root / "en-us" / "en-us.lm.bin");
+    std::ofstream(root / "en-us" / "cmudict-en-us.dict");
+  }
+  ~BackendBoundaryTest() override { std::filesystem::remove_all(root); }
+
+  DictationBackendSource source() {
+    return [this]() -> DictationBackend* {
+      ++fetches;
+      return available ? &backend : nullptr;
+    };
+  }
+
+  const std::filesystem::path root =
+      std::filesystem::temp_directory_path() / ("orlimbo-empty-models-" + std::to_string(getpid()));
+  RecordingBackend backend;
+  bool available = true;
+  int fetches = 0;
+};
+
+TEST_F(BackendBoundaryTest, OnlyDictationStepsFetchTheBackend) {
+  PocketSphinxSpeech speech(root.string(), source());
+  // What a status probe does.
+  std::unique_ptr<SpeechRecognizer> recognizer = speech.makeRecognizer("en_US");
+  ASSERT_NE(recognizer, nullptr);
+  EXPECT_TRUE(recognizer->supportsOnDeviceRecognition());
+  EXPECT_EQ(speech.makeRecognizer("fr-FR"), nullptr);
+  EXPECT_EQ(speech.authorizationStatus(), kSpeechAuthorized);
+  EXPECT_EQ(fetches, 0);
+
+  const SphinxModelFiles files = sphinxModelFiles(root.string(), "en-us");
+  speech.preload();
+  EXPECT_EQ(backend.preloaded, std::vector{files});
+  std::shared_ptr<RecognitionRequest> request = speech.makeRequest();
+  EXPECT_EQ(request, backend.request);
+  EXPECT_NE(recognizer->recognitionTask(request, [](auto, auto) {}), nullptr);
+  EXPECT_EQ(backend.taskFiles, std::vector{files});
+  EXPECT_EQ(backend.taskRequests, std::vector{request});
+}
+
+TEST_F(BackendBoundaryTest, WithoutABackendTheRecognizerStaysAndItsTaskReportsOneError) {
+  available = false;
+  PocketSphinxSpeech speech(root.string(), source());
+  std::unique_ptr<SpeechRecognizer> recognizer = speech.makeRecognizer("en-US");
+  ASSERT_NE(recognizer, nullptr);
+  EXPECT_TRUE(recognizer->supportsOnDeviceRecognition());
+  speech.preload();
+
+  std::shared_ptr<RecognitionRequest> request = speech.makeRequest();
+  ASSERT_NE(request, nullptr);
+  Reports reports;
+  std::unique_ptr<RecognitionTask> task = recognizer->recognitionTask(request, reports.handler());
+  ASSERT_NE(task, nullptr);
+  const std::vector<float> silence(2048);
+  request->appendAudioPCMBuffer({{48000, 2}, 1024, silence});
+  request->endAudio();
+  task->cancel();
+
+  std::lock_guard lock(reports.mutex);
+  EXPECT_EQ(reports.errors, 1);
+  EXPECT_TRUE(reports.results.empty());
+  EXPECT_TRUE(backend.preloaded.empty());
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <pocketsphinx.h>
 #include <sphinxbase/err.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <thread>
@@ -25,11 +24,6 @@ void onEngineMessage(void*, err_lvl_t level, const char*, ...) {
   parkThisThread();
 }
 
-bool exists(const std::string& path) {
-  struct stat info;
-  return !path.empty() && ::stat(path.c_str(), &info) == 0;
-}
-
 }  // namespace
 
 void silenceSphinxLogging() {
@@ -50,10 +44,6 @@ SphinxFatalGuard::SphinxFatalGuard(std::function<void()> onFatal) {
 SphinxFatalGuard::~SphinxFatalGuard() {
   delete fatalHandler;
   fatalHandler = nullptr;
-}
-
-bool SphinxModelFiles::present() const {
-  return exists(acousticModel) && exists(languageModel) && exists(dictionary);
 }
 
 SphinxModel::SphinxModel(SphinxModelFiles files) : files(std::move(files)) {

@@ -13,20 +13,12 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <string>
+
+#include "platform/linux/sphinx_model_files.h"
 
 struct ps_decoder_s;
 
 namespace orlimbo {
-
-struct SphinxModelFiles {
-  std::string acousticModel;  // directory
-  std::string languageModel;
-  std::string dictionary;
-
-  // True when all three exist; reads no content.
-  bool present() const;
-};
 
 class SphinxModel : public std::enable_shared_from_this<SphinxModel> {
  public:
