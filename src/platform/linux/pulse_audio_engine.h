@@ -1,7 +1,7 @@
 // Audio services on Linux: microphone capture through the PulseAudio client
 // library, from the server's default source.
 //
-// One PulseAudioServices per process, created by the Linux entry point. Each
+// Made by the dictation backend, inside the backend module. Each
 // engine it makes connects to the server at once, in the background, so that
 // the connection is ready when recording begins; it never starts a server of
 // its own. Engines are used on the main queue; the tap runs on the engine's
