@@ -1,6 +1,7 @@
 #include "platform/linux/pulse_audio_engine.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -38,12 +39,20 @@ class ScopedEnvironment {
 };
 
 // Record streams the server currently holds, or nothing without pactl.
+// Record streams of this process only: other tests may record from the same
+// server at the same time.
 std::optional<int> recordStreamsInServer() {
-  std::FILE* pipe = popen("pactl list short source-outputs 2>/dev/null", "r");
+  std::FILE* pipe = popen("pactl list source-outputs 2>/dev/null", "r");
   if (pipe == nullptr) return std::nullopt;
-  int lines = 0;
-  for (int c; (c = std::fgetc(pipe)) != EOF;) lines += c == '\n';
-  return pclose(pipe) == 0 ? std::optional<int>(lines) : std::nullopt;
+  std::string listing;
+  for (int c; (c = std::fgetc(pipe)) != EOF;) listing.push_back(static_cast<char>(c));
+  if (pclose(pipe) != 0) return std::nullopt;
+  const std::string ours = "application.process.id = \"" + std::to_string(getpid()) + "\"";
+  int streams = 0;
+  for (std::size_t at = listing.find(ours); at != std::string::npos; at = listing.find(ours, at + 1)) {
+    ++streams;
+  }
+  return streams;
 }
 
 TEST(PulseAudioEngineTest, WithoutAServerReportsNoMicrophoneQuicklyAndQuietly) {
