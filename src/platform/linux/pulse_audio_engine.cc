@@ -9,8 +9,12 @@
 namespace orlimbo {
 namespace {
 
-constexpr pa_usec_t kConnectTimeout = 2 * PA_USEC_PER_SEC;
-constexpr pa_usec_t kReplyTimeout = PA_USEC_PER_SEC;
+// A missing server fails at once; these bound only a server that is there but
+// slow to answer. They are generous because a socket-activated pipewire-pulse
+// starts on its first connection, and a busy machine may keep the server (or
+// us) waiting for seconds before a microphone that works.
+constexpr pa_usec_t kConnectTimeout = 5 * PA_USEC_PER_SEC;
+constexpr pa_usec_t kReplyTimeout = 3 * PA_USEC_PER_SEC;
 constexpr std::uint32_t kFramesPerTap = 1024;
 
 bool usable(AudioFormat format) {
@@ -150,8 +154,13 @@ bool PulseCapture::connected() {
     pa_context_state_t state = pa_context_get_state(context);
     return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
   };
-  if (context == nullptr || !waitUntil(settled, kConnectTimeout)) return false;
-  return pa_context_get_state(context) == PA_CONTEXT_READY;
+  if (context != nullptr && waitUntil(settled, kConnectTimeout) &&
+      pa_context_get_state(context) == PA_CONTEXT_READY) {
+    return true;
+  }
+  // Given up on: later calls fail at once instead of waiting again.
+  dropConnection();
+  return false;
 }
 
 bool PulseCapture::await(pa_operation* operation, Query& query) {

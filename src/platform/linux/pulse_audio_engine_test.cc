@@ -1,6 +1,8 @@
 #include "platform/linux/pulse_audio_engine.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -75,6 +77,40 @@ TEST(PulseAudioEngineTest, WithoutAServerReportsNoMicrophoneQuicklyAndQuietly) {
   engine.reset();
   EXPECT_LT(std::chrono::steady_clock::now() - began, 1s);
   EXPECT_EQ(errors.text(), "");
+}
+
+// A server that takes the connection and then never answers, as a hung one
+// would: the engine gives up after its bounded waits instead of hanging.
+TEST(PulseAudioEngineTest, GivesUpOnAServerThatNeverAnswers) {
+  std::string path = testing::TempDir() + "orlimbo-silent-pulse-" + std::to_string(getpid());
+  unlink(path.c_str());
+  int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(path.size(), sizeof(address.sun_path));
+  path.copy(address.sun_path, path.size());
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  ScopedEnvironment server("PULSE_SERVER", ("unix:" + path).c_str());
+  CapturedStderr errors;
+
+  PulseAudioServices audio;
+  std::unique_ptr<AudioEngine> engine = audio.makeEngine();
+  AudioFormat format = engine->inputNode().outputFormatForBus(0);
+  EXPECT_EQ(format.sampleRate, 0);
+  engine->inputNode().installTap(0, 1024, format, [](const AudioBuffer&) {});
+  engine->prepare();
+  // Once given up on, the server is not waited for a second time.
+  auto began = std::chrono::steady_clock::now();
+  EXPECT_FALSE(engine->start());
+  EXPECT_LT(std::chrono::steady_clock::now() - began, 1s);
+  engine->stop();
+  engine->inputNode().removeTap(0);
+  engine.reset();
+  EXPECT_EQ(errors.text(), "");
+  close(listener);
+  unlink(path.c_str());
 }
 
 // Needs a PulseAudio server with a default source (see scripts/private-pulse).
