@@ -8,14 +8,12 @@ Exits 0 on success, 1 on failure and 77 when a needed tool is missing.
 
 import os
 import re
-import subprocess
 import sys
 import tempfile
 
-from harness import SKIP, Failure, HelperRun, PrivatePulse, Skip, check, eventually, require_tools
+from harness import (
+    KEY_WORDS, HelperRun, PrivatePulse, check, eventually, render_sentence, run_case)
 
-SENTENCE = "please call me tomorrow morning"
-KEY_WORDS = ("call", "tomorrow", "morning")
 NO_MICROPHONE = {"type": "error", "message": "No usable microphone was found."}
 
 
@@ -37,20 +35,10 @@ def nowhere_env():
 
 def with_private_pulse(test):
     def wrapped(helper, scripts_dir):
-        pulse = PrivatePulse(scripts_dir)
-        try:
+        with PrivatePulse(scripts_dir) as pulse:
             test(helper, pulse)
-        finally:
-            pulse.close()
 
     return wrapped
-
-
-def render_sentence(directory):
-    require_tools("flite")
-    wav = os.path.join(directory, "sentence.wav")
-    subprocess.run(["flite", "-voice", "slt", "-t", SENTENCE, "-o", wav], check=True, timeout=30)
-    return wav
 
 
 @with_private_pulse
@@ -151,16 +139,7 @@ def main(argv):
         print(__doc__ + "cases: " + ", ".join(CASES))
         return 2
     helper, scripts_dir, case = argv[1:]
-    try:
-        CASES[case](helper, scripts_dir)
-    except Skip as reason:
-        print(f"skipped: {reason}")
-        return SKIP
-    except Failure as failure:
-        print(f"FAILED: {failure}")
-        return 1
-    print("passed")
-    return 0
+    return run_case(lambda: CASES[case](helper, scripts_dir))
 
 
 if __name__ == "__main__":

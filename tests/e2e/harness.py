@@ -7,7 +7,10 @@ that hold for every run: nothing on standard error, every line one compact JSON
 object with a "type", exactly one closing message and nothing after it.
 
 `PrivatePulse` starts a private PulseAudio server (scripts/private-pulse) in a
-directory of its own, so tests neither share nor disturb a server.
+directory of its own, so tests neither share nor disturb a server; used in a
+`with` statement it stops the server on the way out.
+
+`render_sentence` speaks `SENTENCE` into a WAV file with flite.
 """
 
 import json
@@ -22,6 +25,10 @@ import time
 
 SKIP = 77  # CTest SKIP_RETURN_CODE
 
+# What the synthetic voice says, and the words recognition must get right.
+SENTENCE = "please call me tomorrow morning"
+KEY_WORDS = ("call", "tomorrow", "morning")
+
 
 class Skip(Exception):
     """A tool the test needs is not installed on this machine."""
@@ -35,6 +42,20 @@ def require_tools(*names):
     missing = [name for name in names if shutil.which(name) is None]
     if missing:
         raise Skip("not installed: " + ", ".join(missing))
+
+
+def run_case(case):
+    """Runs one test case and returns the exit status CTest reads from it."""
+    try:
+        case()
+    except Skip as reason:
+        print(f"skipped: {reason}")
+        return SKIP
+    except Failure as failure:
+        print(f"FAILED: {failure}")
+        return 1
+    print("passed")
+    return 0
 
 
 def check(condition, message):
@@ -192,6 +213,12 @@ class PrivatePulse:
         words = shlex.split(exports.stdout)
         self.server = next(w.split("=", 1)[1] for w in words if w.startswith("PULSE_SERVER="))
 
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exception):
+        self.close()
+
     def client_env(self):
         return dict(os.environ, PULSE_SERVER=self.server)
 
@@ -209,6 +236,14 @@ class PrivatePulse:
     def close(self):
         subprocess.run([self._script, "stop"], env=self._env, capture_output=True, timeout=30)
         shutil.rmtree(self._dir, ignore_errors=True)
+
+
+def render_sentence(directory):
+    """Speaks SENTENCE into directory/sentence.wav; returns its path."""
+    require_tools("flite")
+    wav = os.path.join(directory, "sentence.wav")
+    subprocess.run(["flite", "-voice", "slt", "-t", SENTENCE, "-o", wav], check=True, timeout=30)
+    return wav
 
 
 def eventually(probe, timeout, interval=0.05):

@@ -22,10 +22,9 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 from harness import (  # noqa: E402
-    SKIP, Failure, PrivatePulse, Skip, check, eventually, is_closing, is_compact, require_tools)
+    KEY_WORDS, Failure, PrivatePulse, Skip, check, is_closing, is_compact, render_sentence,
+    require_tools, run_case)
 
-SENTENCE = "please call me tomorrow morning"
-KEY_WORDS = ("call", "tomorrow", "morning")
 STOP = b'{"command":"stop"}\n'
 CANCEL = b'{"command":"cancel"}\n'
 STARTING = {"type": "state", "state": "starting"}
@@ -162,19 +161,9 @@ def with_sim(test):
 
 def with_pulse(test):
     def wrapped(helper, sim, scripts):
-        pulse = PrivatePulse(scripts)
-        try:
+        with PrivatePulse(scripts) as pulse:
             test(helper, pulse)
-        finally:
-            pulse.close()
     return wrapped
-
-
-def render_sentence(directory):
-    require_tools("flite")
-    wav = os.path.join(directory, "sentence.wav")
-    subprocess.run(["flite", "-voice", "slt", "-t", SENTENCE, "-o", wav], check=True, timeout=30)
-    return wav
 
 
 # ---- standard output closed, and SIGPIPE
@@ -407,16 +396,7 @@ def main(argv):
         print(__doc__ + "cases: " + ", ".join(CASES))
         return 2
     helper, sim, scripts, case = argv[1:]
-    try:
-        CASES[case](helper, sim, scripts)
-    except Skip as reason:
-        print(f"skipped: {reason}")
-        return SKIP
-    except Failure as failure:
-        print(f"FAILED: {failure}")
-        return 1
-    print("passed")
-    return 0
+    return run_case(lambda: CASES[case](helper, sim, scripts))
 
 
 if __name__ == "__main__":

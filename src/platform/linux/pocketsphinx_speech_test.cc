@@ -148,6 +148,17 @@ class SphinxRecognitionTest : public testing::Test {
   // The engine prints its configuration and progress unless silenced.
   void TearDown() override { EXPECT_EQ(errors.text(), ""); }
 
+  // Starts recognising the whole spoken sample and ends its audio.
+  std::unique_ptr<RecognitionTask> recognizeSample(SpeechRecognizer& recognizer,
+                                                   bool partialResults, Reports& reports) {
+    std::shared_ptr<RecognitionRequest> request = speech.makeRequest();
+    request->setShouldReportPartialResults(partialResults);
+    std::unique_ptr<RecognitionTask> task = recognizer.recognitionTask(request, reports.handler());
+    feed(*request, spokenSampleAt48kStereo());
+    request->endAudio();
+    return task;
+  }
+
   CapturedStderr errors;
 
   // A fresh backend, so the model is still loading when audio arrives.
@@ -158,12 +169,8 @@ class SphinxRecognitionTest : public testing::Test {
 TEST_F(SphinxRecognitionTest, AudioCapturedWhileTheModelLoadsIsDecodedInFull) {
   std::unique_ptr<SpeechRecognizer> recognizer = speech.makeRecognizer("en-US");
   ASSERT_NE(recognizer, nullptr);
-  std::shared_ptr<RecognitionRequest> request = speech.makeRequest();
-  request->setShouldReportPartialResults(true);
   Reports reports;
-  std::unique_ptr<RecognitionTask> task = recognizer->recognitionTask(request, reports.handler());
-  feed(*request, spokenSampleAt48kStereo());
-  request->endAudio();
+  std::unique_ptr<RecognitionTask> task = recognizeSample(*recognizer, true, reports);
 
   ASSERT_TRUE(reports.waitForEnd());
   std::lock_guard lock(reports.mutex);
@@ -183,12 +190,9 @@ TEST_F(SphinxRecognitionTest, AudioCapturedWhileTheModelLoadsIsDecodedInFull) {
 
 TEST_F(SphinxRecognitionTest, WithoutPartialResultsOnlyTheFinalArrives) {
   std::unique_ptr<SpeechRecognizer> recognizer = speech.makeRecognizer("en-US");
-  std::shared_ptr<RecognitionRequest> request = speech.makeRequest();
-  request->setShouldReportPartialResults(false);
+  ASSERT_NE(recognizer, nullptr);
   Reports reports;
-  std::unique_ptr<RecognitionTask> task = recognizer->recognitionTask(request, reports.handler());
-  feed(*request, spokenSampleAt48kStereo());
-  request->endAudio();
+  std::unique_ptr<RecognitionTask> task = recognizeSample(*recognizer, false, reports);
 
   ASSERT_TRUE(reports.waitForEnd());
   std::lock_guard lock(reports.mutex);
@@ -213,11 +217,8 @@ TEST_F(SphinxRecognitionTest, CancelReturnsAtOnceAndSilencesTheHandler) {
 
   // A second recognition on the same model ends only after the model has
   // loaded, by when the cancelled one would have reported.
-  std::shared_ptr<RecognitionRequest> request = speech.makeRequest();
   Reports reports;
-  std::unique_ptr<RecognitionTask> task = recognizer->recognitionTask(request, reports.handler());
-  feed(*request, audio);
-  request->endAudio();
+  std::unique_ptr<RecognitionTask> task = recognizeSample(*recognizer, true, reports);
   ASSERT_TRUE(reports.waitForEnd());
 
   std::lock_guard lock(cancelledReports.mutex);
