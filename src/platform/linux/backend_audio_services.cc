@@ -18,7 +18,7 @@ class NoMicrophone final : public AudioInputNode, public AudioEngine {
 }  // namespace
 
 std::unique_ptr<AudioEngine> BackendAudioServices::makeEngine() {
-  DictationBackend* loaded = backend ? backend() : nullptr;
+  DictationBackend* loaded = fetchBackend(backend);
   if (onEngineMade) onEngineMade();
   if (loaded == nullptr) return std::make_unique<NoMicrophone>();
   return loaded->makeEngine();

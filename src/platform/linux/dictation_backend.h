@@ -51,6 +51,11 @@ class DictationBackend {
 // block for the time the module takes to load.
 using DictationBackendSource = std::function<DictationBackend*()>;
 
+// What `source` answers; null when it is empty or has no backend.
+inline DictationBackend* fetchBackend(const DictationBackendSource& source) {
+  return source ? source() : nullptr;
+}
+
 inline constexpr char kDictationBackendEntryPoint[] = "orlimbo_dictation_backend";
 inline constexpr char kDictationBackendFileName[] = "orlimbo-dictation-backend.so";
 using DictationBackendEntry = DictationBackend* (*)();

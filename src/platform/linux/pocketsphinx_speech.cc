@@ -48,7 +48,7 @@ class BackendRecognizer final : public SpeechRecognizer {
 
   std::unique_ptr<RecognitionTask> recognitionTask(std::shared_ptr<RecognitionRequest> request,
                                                    ResultHandler handler) override {
-    DictationBackend* loaded = backend ? backend() : nullptr;
+    DictationBackend* loaded = fetchBackend(backend);
     if (loaded != nullptr) return loaded->recognitionTask(files, std::move(request), handler);
     // The handler only posts to the main queue, so it may run on this thread.
     handler(std::nullopt, RecognitionError{});
@@ -98,14 +98,14 @@ void PocketSphinxSpeech::requestAuthorization(std::function<void(int status)> co
 }
 
 std::shared_ptr<RecognitionRequest> PocketSphinxSpeech::makeRequest() {
-  DictationBackend* loaded = backend ? backend() : nullptr;
+  DictationBackend* loaded = fetchBackend(backend);
   if (loaded == nullptr) return std::make_shared<IgnoredRequest>();
   return loaded->makeRequest();
 }
 
 void PocketSphinxSpeech::preload() {
   if (models.empty()) return;
-  DictationBackend* loaded = backend ? backend() : nullptr;
+  DictationBackend* loaded = fetchBackend(backend);
   if (loaded == nullptr) return;
   for (const auto& [name, files] : models) loaded->preload(files);
 }
