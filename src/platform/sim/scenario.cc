@@ -4,15 +4,12 @@
 
 #include <type_traits>
 
+#include "platform/linux/embedded_info_plist.h"
+
 namespace orlimbo {
 namespace {
 
 using nlohmann::json;
-
-const char kMicrophoneText[] =
-    "Dictate text into your Orlimbo message. Recording starts only when you click Dictate.";
-const char kSpeechText[] =
-    "Turn your speech into editable message text using on-device recognition.";
 
 // Reads `key` of `object` into `value` when present; false when it has the
 // wrong type.
@@ -122,10 +119,13 @@ bool readRecognition(const json& object, Scenario& scenario) {
 
 Scenario defaultScenario() {
   Scenario scenario;
-  scenario.infoPlist = {{"CFBundleIdentifier", "app.orlimbo.dictation"},
-                        {"CFBundleName", "Orlimbo Dictation"},
-                        {"NSMicrophoneUsageDescription", kMicrophoneText},
-                        {"NSSpeechRecognitionUsageDescription", kSpeechText}};
+  // The real helper's property list, linked into this executable as well.
+  for (const char* key : {"CFBundleIdentifier", "CFBundleName", "NSMicrophoneUsageDescription",
+                          "NSSpeechRecognitionUsageDescription"}) {
+    if (std::optional<std::string> value = plistValue(embeddedInfoPlist(), key)) {
+      scenario.infoPlist[key] = *value;
+    }
+  }
   scenario.recognition = {
       {0.5, false, "Hello", false, false},
       {1.0, false, "Hello from", false, false},
