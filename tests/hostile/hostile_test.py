@@ -230,32 +230,33 @@ def sim_flood_then_cancel(sim, directory):
     check(messages == [STARTING, CANCELLED], f"lines {host.lines}")
 
 
-@with_sim
-def sim_flood_of_stops(sim, directory):
+def stop_talking_sim(sim, directory, stop):
+    """Runs TALKING until it listens, lets `stop(host)` stop it, and checks that
+    the host saw one "stopping" and then the scenario's final."""
     host = sim_host(sim, TALKING, directory)
     try:
         host.wait_for(lambda m: m == LISTENING, timeout=10)
-        flood(host, STOP)
+        stop(host)
         messages = host.finish(timeout=30, status=0)
     finally:
         host.kill()
     check(kinds(messages).count("stopping") == 1, f"lines {host.lines}")
     check(messages[-1] == {"type": "final", "text": "Meet me at noon."}, f"lines {host.lines}")
+
+
+@with_sim
+def sim_flood_of_stops(sim, directory):
+    stop_talking_sim(sim, directory, lambda host: flood(host, STOP))
 
 
 @with_sim
 def sim_stop_then_garbage(sim, directory):
-    host = sim_host(sim, TALKING, directory)
-    try:
-        host.wait_for(lambda m: m == LISTENING, timeout=10)
+    def stop(host):
         host.write(STOP)
         garbage = bytes(range(256)).replace(b"\n", b"") + b"\n"
         flood(host, garbage)  # may end early: the helper exits after its final
-        messages = host.finish(timeout=30, status=0)
-    finally:
-        host.kill()
-    check(kinds(messages).count("stopping") == 1, f"lines {host.lines}")
-    check(messages[-1] == {"type": "final", "text": "Meet me at noon."}, f"lines {host.lines}")
+
+    stop_talking_sim(sim, directory, stop)
 
 
 # ---- stop, then the end of input at once
