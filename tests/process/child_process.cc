@@ -139,6 +139,8 @@ std::optional<std::string> ChildProcess::readLine(double seconds) {
 }
 
 ChildExit ChildProcess::wait(double seconds) {
+  // Never started: waitpid(-1) would reap some other child of the test.
+  if (pid_ <= 0) return ChildExit{};
   Clock::time_point deadline = after(seconds);
   while (output_ >= 0 && readLine(millisecondsUntil(deadline) / 1000.0)) {
   }
