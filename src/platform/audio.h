@@ -17,12 +17,19 @@ struct AudioFormat {
   std::uint32_t channelCount = 0;
 };
 
-// One captured buffer: `frameLength` frames of 32-bit float samples,
-// interleaved by channel, valid only during the tap call.
+// One captured buffer of `frameLength` frames, valid only during the tap call.
+// The audio comes in one of two forms:
+// - `samples`: 32-bit float samples interleaved by channel, where the platform
+//   captures plain samples (Linux);
+// - `native`: the platform's own buffer object, where its recognizer takes that
+//   object as it is (on macOS the captured AVAudioPCMBuffer, not retained).
+//   `samples` is then empty: the audio is neither copied nor converted on the
+//   capture thread. Only the same platform's requests look inside it.
 struct AudioBuffer {
   AudioFormat format;
   std::uint32_t frameLength = 0;
   std::span<const float> samples;
+  const void* native = nullptr;
 };
 
 // The engine's input node, fed by the microphone.

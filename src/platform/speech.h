@@ -47,7 +47,8 @@ class RecognitionRequest {
   virtual void setShouldReportPartialResults(bool report) = 0;
   virtual void setTaskHint(int hint) = 0;
 
-  // Callable from the capture thread, once per captured buffer; cheap.
+  // Callable from the capture thread, once per captured buffer; cheap. A
+  // buffer in a form this platform's requests do not take is dropped.
   virtual void appendAudioPCMBuffer(const AudioBuffer& buffer) = 0;
 
   // No more audio follows; results and errors may still arrive.

@@ -26,10 +26,13 @@ TEST(ListenTest, RecordsOnDeviceIntoATapOfTheInputFormat) {
   EXPECT_EQ(fake.audio.tapFormat->sampleRate, 44100);
   EXPECT_EQ(fake.audio.tapFormat->channelCount, 2u);
 
-  // The tap feeds the request directly, without the main queue.
-  fake.audio.capture();
-  fake.audio.capture();
+  // The tap feeds the request directly, without the main queue, and hands on
+  // the platform's own buffer objects untouched.
+  const int first = 1, second = 2;
+  fake.audio.capture(&first);
+  fake.audio.capture(&second);
   EXPECT_EQ(fake.speech.appendedBuffers, 2);
+  EXPECT_EQ(fake.speech.appendedNativeBuffers, (std::vector<const void*>{&first, &second}));
 }
 
 struct ListenFailure {
@@ -40,13 +43,26 @@ struct ListenFailure {
 };
 
 const ListenFailure kFailures[] = {
-    {"NoSampleRate", [](FakePlatform& f) { f.audio.format = {0, 1}; }, kNoMicrophone, false},
-    {"NegativeSampleRate", [](FakePlatform& f) { f.audio.format = {-8000, 1}; }, kNoMicrophone,
-     false},
-    {"NaNSampleRate",
-     [](FakePlatform& f) { f.audio.format = {std::numeric_limits<double>::quiet_NaN(), 1}; },
+    {"NoSampleRate",
+     [](FakePlatform& f) {
+       f.audio.format = {0, 1};
+     },
      kNoMicrophone, false},
-    {"NoChannels", [](FakePlatform& f) { f.audio.format = {48000, 0}; }, kNoMicrophone, false},
+    {"NegativeSampleRate",
+     [](FakePlatform& f) {
+       f.audio.format = {-8000, 1};
+     },
+     kNoMicrophone, false},
+    {"NaNSampleRate",
+     [](FakePlatform& f) {
+       f.audio.format = {std::numeric_limits<double>::quiet_NaN(), 1};
+     },
+     kNoMicrophone, false},
+    {"NoChannels",
+     [](FakePlatform& f) {
+       f.audio.format = {48000, 0};
+     },
+     kNoMicrophone, false},
     {"EngineRefusesToStart", [](FakePlatform& f) { f.audio.startSucceeds = false; },
      kMicrophoneStart, true},
 };
@@ -90,10 +106,11 @@ TEST(ListenTest, RefusesWhenOnDeviceSupportIsLostBeforeRecording) {
   fake.privacy.openPrompt(true);
   fake.queue.runUntilIdle();
 
-  EXPECT_EQ(fake.lines(),
-            (std::vector<std::string>{
-                kStarting,
-                error("On-device speech recognition is unavailable. No audio was sent to a server.")}));
+  EXPECT_EQ(
+      fake.lines(),
+      (std::vector<std::string>{
+          kStarting,
+          error("On-device speech recognition is unavailable. No audio was sent to a server.")}));
   EXPECT_EQ(std::count(fake.events.begin(), fake.events.end(), "task.start"), 0);
   EXPECT_EQ(std::count(fake.events.begin(), fake.events.end(), "tap.install 0"), 0);
 }

@@ -2,8 +2,8 @@
 // input node. The engine and node wrappers are defined in apple_audio.mm.
 //
 // Created in main() before start-up; engines are used on the main queue, and
-// tap blocks run on AVAudioEngine's capture thread with the captured buffer
-// interleaved into an AudioBuffer.
+// tap blocks run on AVAudioEngine's capture thread with an AudioBuffer that
+// carries the captured AVAudioPCMBuffer itself (no samples).
 #ifndef ORLIMBO_PLATFORM_APPLE_APPLE_AUDIO_H_
 #define ORLIMBO_PLATFORM_APPLE_APPLE_AUDIO_H_
 

@@ -1,60 +1,37 @@
 #include "platform/apple/apple_audio.h"
 
 #include <map>
-#include <mutex>
+#include <memory>
 #include <utility>
-#include <vector>
 
 #import <AVFAudio/AVFAudio.h>
 #import <Foundation/Foundation.h>
 
-#include "platform/apple/pcm_layout.h"
+#include "platform/apple/delivery_gate.h"
 
 namespace orlimbo {
 namespace {
 
-// The receiving end of one installed tap, shared with the platform's tap
-// block. Once closed it delivers nothing, and closing waits for a delivery in
-// progress: that is what makes removeTap final.
-class TapReceiver {
- public:
-  explicit TapReceiver(AudioInputNode::TapBlock block) : block_(std::move(block)) {}
+// One installed tap, shared with the platform's tap block. Closing its gate is
+// what makes removeTap final: it waits for a delivery in progress, and none
+// follows.
+struct InstalledTap {
+  explicit InstalledTap(AudioInputNode::TapBlock tapBlock) : block(std::move(tapBlock)) {}
 
-  void deliver(const AudioBuffer& buffer) {
-    std::lock_guard<std::mutex> hold(lock_);
-    if (block_) block_(buffer);
-  }
-
-  void close() {
-    std::lock_guard<std::mutex> hold(lock_);
-    block_ = nullptr;
-  }
-
- private:
-  std::mutex lock_;
-  AudioInputNode::TapBlock block_;
+  DeliveryGate gate;
+  const AudioInputNode::TapBlock block;
 };
 
-// Hands `captured` to `receiver` as interleaved 32-bit float; drops buffers of
-// any other sample type.
-void deliverCaptured(AVAudioPCMBuffer* captured, TapReceiver& receiver) {
-  AVAudioFormat* format = captured.format;
-  float* const* channels = captured.floatChannelData;
-  const AVAudioChannelCount channelCount = format.channelCount;
-  const AVAudioFrameCount frames = captured.frameLength;
-  if (channels == nullptr || channelCount == 0 || frames == 0) return;
-
-  AudioBuffer buffer{{format.sampleRate, channelCount}, frames, {}};
-  const std::size_t sampleCount = std::size_t{frames} * channelCount;
-  if (format.isInterleaved) {
-    buffer.samples = std::span<const float>(channels[0], sampleCount);
-    receiver.deliver(buffer);
-    return;
-  }
-  std::vector<float> interleaved(sampleCount);
-  interleave(std::span<const float* const>(channels, channelCount), frames, interleaved);
-  buffer.samples = interleaved;
-  receiver.deliver(buffer);
+// On the capture thread, for every captured buffer: hands the platform's own
+// buffer on as it is. No lock, no allocation, no copy, no conversion.
+void deliverCaptured(AVAudioPCMBuffer* captured, InstalledTap& tap) {
+  tap.gate.pass([&] {
+    AVAudioFormat* format = captured.format;
+    tap.block(AudioBuffer{{format.sampleRate, format.channelCount},
+                          captured.frameLength,
+                          {},
+                          (__bridge const void*)captured});
+  });
 }
 
 class AppleInputNode final : public AudioInputNode {
@@ -73,14 +50,14 @@ class AppleInputNode final : public AudioInputNode {
   void installTap(int bus, std::uint32_t bufferSize, AudioFormat /*format*/,
                   TapBlock block) override {
     removeTap(bus);
-    auto receiver = std::make_shared<TapReceiver>(std::move(block));
-    taps_[bus] = receiver;
+    auto tap = std::make_shared<InstalledTap>(std::move(block));
+    taps_[bus] = tap;
     [engine_.inputNode installTapOnBus:static_cast<AVAudioNodeBus>(bus)
                             bufferSize:bufferSize
                                 format:nil
                                  block:^(AVAudioPCMBuffer* captured, AVAudioTime* /*when*/) {
                                    @autoreleasepool {
-                                     deliverCaptured(captured, *receiver);
+                                     deliverCaptured(captured, *tap);
                                    }
                                  }];
   }
@@ -89,13 +66,13 @@ class AppleInputNode final : public AudioInputNode {
     auto found = taps_.find(bus);
     if (found == taps_.end()) return;
     [engine_.inputNode removeTapOnBus:static_cast<AVAudioNodeBus>(bus)];
-    found->second->close();
+    found->second->gate.close();
     taps_.erase(found);
   }
 
  private:
   AVAudioEngine* const engine_;
-  std::map<int, std::shared_ptr<TapReceiver>> taps_;
+  std::map<int, std::shared_ptr<InstalledTap>> taps_;
 };
 
 class AppleEngine final : public AudioEngine {

@@ -1,13 +1,12 @@
 #include "platform/apple/apple_speech.h"
 
-#include <mutex>
 #include <utility>
 
 #import <AVFAudio/AVFAudio.h>
 #import <Foundation/Foundation.h>
 #import <Speech/Speech.h>
 
-#include "platform/apple/pcm_layout.h"
+#include "platform/apple/delivery_gate.h"
 
 namespace orlimbo {
 namespace {
@@ -28,56 +27,21 @@ class AppleRecognitionRequest final : public RecognitionRequest {
     request_.taskHint = static_cast<SFSpeechRecognitionTaskHint>(hint);
   }
 
+  // On the capture thread: the captured AVAudioPCMBuffer as it is, which the
+  // request takes from the audio thread. No lock, no allocation, no copy.
   void appendAudioPCMBuffer(const AudioBuffer& buffer) override {
-    @autoreleasepool {
-      std::lock_guard<std::mutex> hold(lock_);
-      if (ended_) return;
-      if (AVAudioPCMBuffer* converted = convert(buffer)) {
-        [request_ appendAudioPCMBuffer:converted];
-      }
-    }
+    if (buffer.native == nullptr) return;  // plain samples come from no macOS tap
+    audio_.pass([&] { [request_ appendAudioPCMBuffer:(__bridge AVAudioPCMBuffer*)buffer.native]; });
   }
 
+  // Waits for an append in progress; the request sees no buffer after its end.
   void endAudio() override {
-    std::lock_guard<std::mutex> hold(lock_);
-    if (ended_) return;
-    ended_ = true;
-    [request_ endAudio];
+    if (audio_.close()) [request_ endAudio];
   }
 
  private:
-  // `buffer` as planar 32-bit float in a buffer of its own; nil when it cannot
-  // be fed to the recognizer.
-  AVAudioPCMBuffer* convert(const AudioBuffer& buffer) {
-    if (!isWellFormed(buffer)) return nil;
-    AVAudioChannelCount channels = recognizerChannelCount(buffer.format.channelCount);
-    AVAudioFormat* format = formatFor(buffer.format.sampleRate, channels);
-    if (format == nil) return nil;
-    AVAudioPCMBuffer* converted = [[AVAudioPCMBuffer alloc] initWithPCMFormat:format
-                                                                frameCapacity:buffer.frameLength];
-    if (converted == nil || converted.floatChannelData == nullptr) return nil;
-    if (!deinterleave(buffer, std::span<float* const>(converted.floatChannelData, channels))) {
-      return nil;
-    }
-    converted.frameLength = buffer.frameLength;
-    return converted;
-  }
-
-  // The capture format rarely changes within a run, so one format is kept.
-  AVAudioFormat* formatFor(double sampleRate, AVAudioChannelCount channels) {
-    if (format_ == nil || format_.sampleRate != sampleRate || format_.channelCount != channels) {
-      format_ = [[AVAudioFormat alloc] initWithCommonFormat:AVAudioPCMFormatFloat32
-                                                 sampleRate:sampleRate
-                                                   channels:channels
-                                                interleaved:NO];
-    }
-    return format_;
-  }
-
   SFSpeechAudioBufferRecognitionRequest* const request_;
-  std::mutex lock_;  // orders buffers from the capture thread against endAudio
-  bool ended_ = false;
-  AVAudioFormat* format_ = nil;
+  DeliveryGate audio_;  // open from creation until endAudio
 };
 
 class AppleRecognitionTask final : public RecognitionTask {

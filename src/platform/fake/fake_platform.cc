@@ -18,9 +18,10 @@ void FakeMainQueue::postAfter(double seconds, Task task) {
 
 bool FakeMainQueue::runNextDueBy(double time) {
   if (exitStatuses_ != nullptr && !exitStatuses_->empty()) return false;
-  auto next = std::min_element(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
-    return a.due != b.due ? a.due < b.due : a.order < b.order;
-  });
+  auto next =
+      std::min_element(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
+        return a.due != b.due ? a.due < b.due : a.order < b.order;
+      });
   if (next == entries_.end() || next->due > time) return false;
   now_ = std::max(now_, next->due);
   Task task = std::move(next->task);
@@ -90,7 +91,10 @@ class FakeRequest final : public RecognitionRequest {
   void setRequiresOnDeviceRecognition(bool on) override { note("onDevice", on); }
   void setShouldReportPartialResults(bool on) override { note("partial", on); }
   void setTaskHint(int hint) override { note("hint", hint); }
-  void appendAudioPCMBuffer(const AudioBuffer&) override { ++speech_.appendedBuffers; }
+  void appendAudioPCMBuffer(const AudioBuffer& buffer) override {
+    ++speech_.appendedBuffers;
+    speech_.appendedNativeBuffers.push_back(buffer.native);
+  }
   void endAudio() override { events_.push_back("request.endAudio"); }
 
  private:
@@ -208,9 +212,9 @@ std::unique_ptr<AudioEngine> FakeAudio::makeEngine() {
   return std::make_unique<FakeEngine>(*this, events_);
 }
 
-void FakeAudio::capture() {
+void FakeAudio::capture(const void* native) {
   static const float kSilence[1024] = {};
-  if (tap) tap(AudioBuffer{format, 1024, std::span<const float>(kSilence)});
+  if (tap) tap(AudioBuffer{format, 1024, std::span<const float>(kSilence), native});
 }
 
 // ---- privacy

@@ -103,6 +103,7 @@ class FakeSpeech final : public SpeechServices {
   int statusReads = 0;
   std::vector<std::string> requestSettings;  // "onDevice=1", "partial=1", "hint=1"
   int appendedBuffers = 0;
+  std::vector<const void*> appendedNativeBuffers;  // the `native` of each appended buffer
   SpeechRecognizer::ResultHandler handler;
 
  private:
@@ -115,8 +116,9 @@ class FakeAudio final : public AudioServices {
 
   std::unique_ptr<AudioEngine> makeEngine() override;
 
-  // Hands one captured buffer to the installed tap, if any.
-  void capture();
+  // Hands one captured buffer to the installed tap, if any, carrying `native`
+  // as the platform's own buffer object.
+  void capture(const void* native = nullptr);
 
   AudioFormat format{48000, 1};
   bool startSucceeds = true;
