@@ -5,11 +5,11 @@
 #   cmake -S . -B build-macos -DCMAKE_TOOLCHAIN_FILE=cmake/macos-arm64.cmake
 #   cmake --build build-macos
 #
-# The SDK comes as a tarball in ORLIMBO_MACOS_SDK_DIR (by default
-# ../shared/macos-sdk beside the checkout), together with an overlay that
-# stands in for AVFoundation's audio-capture authorization. The tarball is
-# unpacked into the build tree. Its link stubs carry no re-exports, so
-# CoreFoundation and libobjc are linked by name.
+# The SDK comes as a tarball in ORLIMBO_MACOS_SDK_DIR (a -D option or an
+# environment variable; by default ../shared/macos-sdk beside the checkout),
+# together with an overlay that stands in for AVFoundation's audio-capture
+# authorization. The tarball is unpacked into the build tree. Its link stubs
+# carry no re-exports, so CoreFoundation and libobjc are linked by name.
 #
 # On a Mac none of this is needed: configure without a toolchain file.
 
@@ -33,8 +33,6 @@ if(NOT ORLIMBO_MACOS_SDK_DIR)
     get_filename_component(ORLIMBO_MACOS_SDK_DIR "${CMAKE_CURRENT_LIST_DIR}/../../shared/macos-sdk"
                            ABSOLUTE)
   endif()
-  set(ORLIMBO_MACOS_SDK_DIR "${ORLIMBO_MACOS_SDK_DIR}" CACHE PATH
-      "Folder with MacOSX12.0.sdk.tar.xz and the AVFoundation overlay")
 endif()
 
 set(_orlimbo_sdk_archive "${ORLIMBO_MACOS_SDK_DIR}/MacOSX12.0.sdk.tar.xz")
