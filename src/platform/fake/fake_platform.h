@@ -114,12 +114,18 @@ class FakeAudio final : public AudioServices {
   explicit FakeAudio(EventLog& events) : events_(events) {}
 
   std::unique_ptr<AudioEngine> makeEngine() override;
+  bool inputReachable() override {
+    ++reachChecks;
+    return reachable;
+  }
 
   // Hands one captured buffer to the installed tap, if any.
   void capture();
 
   AudioFormat format{48000, 1};
   bool startSucceeds = true;
+  bool reachable = true;
+  int reachChecks = 0;
   std::optional<std::uint32_t> tapBufferSize;
   std::optional<AudioFormat> tapFormat;
   AudioInputNode::TapBlock tap;
@@ -174,7 +180,8 @@ class FakePlatform {
   FakeSpeech speech{events};
   FakeAudio audio{events};
   FakePrivacy privacy;
-  Platform services{queue, process, speech, audio, privacy};
+  Sentences sentences = designedSentences();
+  Platform services{queue, process, speech, audio, privacy, sentences};
 };
 
 }  // namespace orlimbo
