@@ -14,6 +14,9 @@
 
 #include "platform/linux/backend_module.h"
 
+// The executable's ELF header, as mapped; provided by the linker.
+extern "C" const Elf64_Ehdr __ehdr_start __attribute__((visibility("hidden")));
+
 namespace orlimbo {
 namespace {
 
@@ -74,10 +77,12 @@ std::vector<std::string> clientConfigs(const EnvironmentLookup& lookup) {
 
 bool looksLikeLoadableModule(const std::string& path) {
   std::optional<Elf64_Ehdr> module = elfHeader(path);
-  std::optional<Elf64_Ehdr> self = elfHeader("/proc/self/exe");
-  if (!module || !self) return false;
-  return module->e_type == ET_DYN && module->e_ident[EI_CLASS] == self->e_ident[EI_CLASS] &&
-         module->e_ident[EI_DATA] == self->e_ident[EI_DATA] && module->e_machine == self->e_machine;
+  if (!module) return false;
+  // The running executable's own header, already in memory: the linker points
+  // __ehdr_start at it. Only fields at the same place in both classes are read.
+  const Elf64_Ehdr& self = __ehdr_start;
+  return module->e_type == ET_DYN && module->e_ident[EI_CLASS] == self.e_ident[EI_CLASS] &&
+         module->e_ident[EI_DATA] == self.e_ident[EI_DATA] && module->e_machine == self.e_machine;
 }
 
 std::optional<std::vector<std::string>> pulseSocketCandidates(const EnvironmentLookup& lookup) {
