@@ -69,7 +69,8 @@ bool DictationClient::start(const std::string& helper, const std::vector<std::st
   if (spawned != 0) {
     pid_ = -1;
     closeInput();
-    closing_ = Event{Event::kFailure, "the helper did not start: " + std::string(strerror(spawned)), ""};
+    closing_ =
+        Event{Event::kFailure, "the helper did not start: " + std::string(strerror(spawned)), ""};
     return false;
   }
   arm(limits_.start, "no message within the start limit");
@@ -83,8 +84,8 @@ void DictationClient::send(const char* command) {
   // gone, which the exit shows.
   if (::write(input_, line.data(), line.size()) < 0) return;
   double seconds = limits_.stopGrace + limits_.margin;
-  Clock::time_point candidate =
-      Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+  Clock::time_point candidate = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                   std::chrono::duration<double>(seconds));
   // Never extend a running limit: the cap may already be closer.
   if (!deadline_ || candidate < *deadline_) arm(seconds, "no closing message after a command");
 }
@@ -103,8 +104,8 @@ std::optional<Event> DictationClient::next(double waitSeconds) {
     Clock::time_point now = Clock::now();
     if (deadline_ && now >= *deadline_) return fail(overrun_);
     Clock::time_point wake = deadline_ ? std::min(until, *deadline_) : until;
-    auto milliseconds = std::max<std::int64_t>(
-        0, std::chrono::ceil<std::chrono::milliseconds>(wake - now).count());
+    auto milliseconds =
+        std::max<std::int64_t>(0, std::chrono::ceil<std::chrono::milliseconds>(wake - now).count());
     pollfd watched{output_, POLLIN, 0};
     int ready = ::poll(&watched, 1, static_cast<int>(milliseconds));
     if (ready < 0 && errno != EINTR) return fail("poll failed");

@@ -18,8 +18,8 @@ const std::string kHelper = ORLIMBO_BINARY_DIR "/orlimbo-dictation";
 
 std::string scratchFile(const std::string& text, bool executable = false) {
   static int count = 0;
-  std::string path = testing::TempDir() + "host_kit_" + std::to_string(::getpid()) + "_" +
-                     std::to_string(count++);
+  std::string path =
+      testing::TempDir() + "host_kit_" + std::to_string(::getpid()) + "_" + std::to_string(count++);
   std::ofstream(path) << text;
   if (executable) ::chmod(path.c_str(), 0755);
   return path;
@@ -58,7 +58,8 @@ struct SimCase {
 
 const std::string kHuge = [] {
   std::string text;
-  for (int i = 0; i < 16000; ++i) text += "\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7";  // 👩‍👧
+  for (int i = 0; i < 16000; ++i)
+    text += "\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7";  // 👩‍👧
   return text;
 }();
 
