@@ -76,8 +76,8 @@ TEST(StatusProbeTest, KnocksOnTheServerSocketOnlyAndLoadsNoAudioLibraryOrModel) 
     std::string trace = testing::TempDir() + "status_trace_" + probe.name;
     std::string socket = probe.serverListens ? server.path : gone;
     ChildProcess child(kStrace,
-                       {"-f", "-qq", "-e", "trace=openat,open,socket,connect", "-o", trace, kHelper,
-                        "--status", "--locale", probe.locale},
+                       {"-f", "-qq", "-s", "4096", "-e", "trace=openat,open,socket,connect", "-o",
+                        trace, kHelper, "--status", "--locale", probe.locale},
                        {"PULSE_SERVER=unix:" + socket});
     child.closeInput();
     ChildExit exit = child.wait();
