@@ -5,6 +5,7 @@
 
 #include "host/command_reader.h"
 #include "host/process_values.h"
+#include "host/protocol.h"
 #include "readiness/status_report.h"
 #include "session/dictation_session.h"
 
@@ -31,13 +32,44 @@ std::string resolveLocale(const std::vector<std::string>& arguments,
 }
 
 bool isStatusMode(const std::vector<std::string>& arguments) {
-  return std::find(arguments.begin(), arguments.end(), "--status") != arguments.end();
+  return hasOption(arguments, "--status");
 }
+
+bool hasOption(const std::vector<std::string>& arguments, const char* option) {
+  return std::find(arguments.begin(), arguments.end(), option) != arguments.end();
+}
+
+const char kUsage[] =
+    "Usage: orlimbo-dictation [--locale IDENTIFIER] [--status | --version | --help]\n"
+    "\n"
+    "Records the microphone, recognises speech on this device only and writes JSON\n"
+    "lines on standard output. Reads {\"command\":\"stop\"} and {\"command\":\"cancel\"}\n"
+    "lines on standard input; the end of standard input cancels.\n"
+    "\n"
+    "  --locale IDENTIFIER  the recognition language (default: the user's first\n"
+    "                       preferred language, else en-US)\n"
+    "  --status             print one availability line and exit\n"
+    "  --version            print one version line and exit\n"
+    "  --help               print this text and exit\n"
+    "\n"
+    "Exit status: 0 after final, cancelled, a status or a version line; 1 after error.\n";
 
 void runHelper(const std::vector<std::string>& arguments, const Platform& chosenPlatform) {
   platform = &chosenPlatform;
   // Never destroyed: a message may be written while the process exits.
   if (outputLock == nullptr) outputLock = new std::mutex;
+
+  // Both answer from the program alone: no input, no recognizer, no audio.
+  if (hasOption(arguments, "--help")) {
+    platform->process.writeOutput(kUsage);
+    platform->process.exit(kExitSuccess);
+    return;
+  }
+  if (hasOption(arguments, "--version")) {
+    emit(versionMessage());
+    platform->process.exit(kExitSuccess);
+    return;
+  }
 
   std::optional<std::string> locale = localeArgument(arguments);
   requestedLocale = locale ? std::move(*locale)

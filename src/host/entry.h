@@ -20,6 +20,12 @@ std::string resolveLocale(const std::vector<std::string>& arguments,
 // True when any argument, the program path included, is exactly "--status".
 bool isStatusMode(const std::vector<std::string>& arguments);
 
+// True when any argument, the program path included, is exactly `option`.
+bool hasOption(const std::vector<std::string>& arguments, const char* option);
+
+// The text of `--help`.
+extern const char kUsage[];
+
 // Runs the helper over `platform`. `arguments` starts with the program path.
 // On a real platform it never returns: the process ends through the
 // platform's exit. The fake platform returns once the main queue is parked.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "host/process_values.h"
 #include "platform/fake/fake_platform.h"
 
@@ -27,8 +29,8 @@ const LocaleCase kLocaleCases[] = {
     {"CaseSensitive", {"--LOCALE", "fr-FR", "--Status"}, {"it-IT"}, "it-IT", false},
     {"StatusTwice", {"--status", "--status"}, {}, "en-US", true},
     {"StatusAfterLocale", {"--locale", "pt-BR", "--status"}, {}, "pt-BR", true},
-    {"UnknownOptionsIgnored", {"-v", "--help", "--locale=fr", "--locale", "es-ES"}, {}, "es-ES",
-     false},
+    {"UnknownOptionsIgnored", {"-v", "--verbose", "--locale=fr", "--locale", "es-ES"}, {},
+     "es-ES", false},
 };
 
 class LocaleTest : public testing::TestWithParam<LocaleCase> {};
@@ -59,6 +61,44 @@ TEST(EntryTest, NormalModeStartsTheReaderBeforeStart) {
   // End of input was read at once, so its cancel ran before start().
   EXPECT_EQ(fake.lines(), std::vector<std::string>{R"({"type":"state","state":"cancelled"})"});
 }
+
+struct OptionCase {
+  const char* name;
+  std::vector<std::string> arguments;
+  std::string output;
+};
+
+const std::string kVersionLine =
+    R"({"type":"version","version":")" ORLIMBO_VERSION R"(","protocol":1})"
+    "\n";
+
+const OptionCase kOptionCases[] = {
+    {"Version", {"--version"}, kVersionLine},
+    {"VersionBeatsStatus", {"--status", "--version", "--locale", "fr-FR"}, kVersionLine},
+    {"Help", {"--help"}, kUsage},
+    {"HelpBeatsVersion", {"--version", "--help"}, kUsage},
+    {"HelpAsLocale", {"--locale", "--help"}, kUsage},
+};
+
+class OptionTest : public testing::TestWithParam<OptionCase> {};
+
+TEST_P(OptionTest, AnswersFromTheProgramAloneAndExitsZero) {
+  const OptionCase& c = GetParam();
+  FakePlatform fake;
+  fake.process.input = {"{\"command\":\"stop\"}\n"};
+  fake.run(c.arguments);
+  EXPECT_EQ(fake.process.output, c.output);
+  EXPECT_EQ(fake.process.exitStatuses, std::vector<int>{0});
+  // Nothing read, no recognizer asked for, no engine, no reachability check.
+  EXPECT_EQ(fake.process.input.size(), 1u);
+  EXPECT_EQ(recognizer, nullptr);
+  EXPECT_EQ(fake.speech.statusReads, 0);
+  EXPECT_EQ(fake.audio.reachChecks, 0);
+  EXPECT_EQ(std::count(fake.events.begin(), fake.events.end(), "engine.create"), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Entry, OptionTest, testing::ValuesIn(kOptionCases),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
 }  // namespace orlimbo

@@ -26,6 +26,10 @@ Message statusMessage(bool available, const std::string& locale, const std::stri
   return {{"type", "status"}, {"available", available}, {"locale", locale}, {"reason", reasonValue}};
 }
 
+Message versionMessage() {
+  return {{"type", "version"}, {"version", ORLIMBO_VERSION}, {"protocol", kProtocolVersion}};
+}
+
 void emit(const Message& message) {
   std::optional<std::string> bytes = serializeMessage(message);
   if (!bytes) return;

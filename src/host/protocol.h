@@ -13,6 +13,10 @@ namespace orlimbo {
 inline constexpr int kExitSuccess = 0;  // after "final", "cancelled" or a status report
 inline constexpr int kExitFailure = 1;  // after "error"
 
+// The version of this line protocol: raised only when a host written for an
+// earlier one would misread the helper.
+inline constexpr int kProtocolVersion = 1;
+
 inline constexpr char kStopCommand[] = "stop";
 inline constexpr char kCancelCommand[] = "cancel";
 
@@ -31,6 +35,9 @@ Message errorMessage(const std::string& sentence);
 
 // {"type":"status","available":…,"locale":…,"reason":… or null}
 Message statusMessage(bool available, const std::string& locale, const std::string* reason);
+
+// {"type":"version","version":<the program's version>,"protocol":kProtocolVersion}
+Message versionMessage();
 
 // Writes `message` as one line on standard output, holding outputLock across
 // the object's bytes and its line feed. A message that cannot be serialised is

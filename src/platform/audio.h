@@ -80,6 +80,12 @@ class AudioServices {
   // A new engine, idle until started. Called once, when the session is created
   // (normal mode only).
   virtual std::unique_ptr<AudioEngine> makeEngine() = 0;
+
+  // False when no microphone can be reached at all (no way to the audio
+  // system), found without opening a stream, prompting or blocking for long.
+  // True when one may be reachable: whether it is usable shows only when an
+  // engine starts. Called for a status report only, on the main thread.
+  virtual bool inputReachable() { return true; }
 };
 
 }  // namespace orlimbo

@@ -14,8 +14,8 @@
 
 namespace orlimbo {
 
-// A message value: JSON null, a boolean or a string.
-using MessageValue = std::variant<std::nullptr_t, bool, std::string>;
+// A message value: JSON null, a boolean, a string or an integer.
+using MessageValue = std::variant<std::nullptr_t, bool, std::string, int>;
 
 // A message: string keys, written in this order.
 using Message = std::vector<std::pair<std::string, MessageValue>>;

@@ -8,6 +8,7 @@
 #include "platform/main_queue.h"
 #include "platform/privacy.h"
 #include "platform/process.h"
+#include "platform/sentences.h"
 #include "platform/speech.h"
 
 namespace orlimbo {
@@ -18,6 +19,8 @@ struct Platform {
   SpeechServices& speech;
   AudioServices& audio;
   PrivacyServices& privacy;
+  // The sentences this platform shows its user.
+  const Sentences& sentences = designedSentences();
 };
 
 }  // namespace orlimbo

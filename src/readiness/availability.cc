@@ -15,17 +15,16 @@ bool microphoneRefused(int status) {
 
 std::optional<std::string> unavailableReason() {
   if (recognizer == nullptr) {
-    return "Speech recognition is unavailable for " + requestedLocale + ".";
+    return withLocale(platform->sentences.noRecognizer, requestedLocale);
   }
   if (!recognizer->supportsOnDeviceRecognition()) {
-    return "On-device dictation is unavailable for " + requestedLocale +
-           ". Enable this language in macOS Dictation settings, then try again.";
+    return withLocale(platform->sentences.onDeviceUnsupported, requestedLocale);
   }
   if (speechRefused(platform->speech.authorizationStatus())) {
-    return "Allow Orlimbo in System Settings → Privacy & Security → Speech Recognition.";
+    return platform->sentences.speechRefusedEarlier;
   }
   if (microphoneRefused(platform->privacy.microphoneAuthorizationStatus())) {
-    return "Allow Orlimbo in System Settings → Privacy & Security → Microphone.";
+    return platform->sentences.microphoneRefusedEarlier;
   }
   return std::nullopt;
 }

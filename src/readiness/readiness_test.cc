@@ -80,6 +80,14 @@ const StatusCase kStatusCases[] = {
     {"PrivacyTextsAreNotLookedAt", {"--status"},
      [](FakePlatform& f) { f.privacy.infoDictionary.clear(); },
      R"({"type":"status","available":true,"locale":"en-US","reason":null})"},
+    {"NoWayToAMicrophone",
+     {"--status"},
+     [](FakePlatform& f) { f.audio.reachable = false; },
+     R"({"type":"status","available":false,"locale":"en-US","reason":"No usable microphone was found."})"},
+    {"LocaleReasonComesFirst",
+     {"--status", "--locale", "de-DE"},
+     [](FakePlatform& f) { f.audio.reachable = false; },
+     R"({"type":"status","available":false,"locale":"de-DE","reason":"Speech recognition is unavailable for de-DE."})"},
 };
 
 class StatusReportTest : public testing::TestWithParam<StatusCase> {};
@@ -95,6 +103,7 @@ TEST_P(StatusReportTest, WritesOneLineAndExitsZeroWithoutRecording) {
   // No session, no reader, no prompt.
   EXPECT_EQ(fake.events, (EventLog{"out " + c.line, "exit 0"}));
   EXPECT_EQ(fake.privacy.prompts, 0);
+  EXPECT_LE(fake.audio.reachChecks, 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Readiness, StatusReportTest, testing::ValuesIn(kStatusCases),
@@ -175,6 +184,107 @@ TEST(StartTest, AsksForSpeechBeforeTheMicrophoneAndWaitsForEachAnswer) {
   fake.privacy.openPrompt(true);
   fake.queue.runUntilIdle();
   EXPECT_EQ(fake.lines(), (std::vector<std::string>{kStarting, kListening}));
+}
+
+// A session does not ask whether a microphone is reachable: it finds out by
+// opening one, after "starting", and says so then.
+TEST(StartTest, UnreachableMicrophoneEndsRightAfterStarting) {
+  FakePlatform fake;
+  fake.audio.reachable = false;
+  fake.audio.format = {0, 0};
+  fake.run();
+  EXPECT_EQ(fake.lines(), (std::vector<std::string>{kStarting, kNoMicrophone}));
+  EXPECT_EQ(fake.audio.reachChecks, 0);
+}
+
+// Every sentence comes from the platform's table, so a platform can give
+// advice that fits it.
+struct SentenceCase {
+  const char* name;
+  std::string Sentences::*sentence;
+  std::function<void(FakePlatform&)> setup;
+  std::vector<std::string> arguments;
+  std::string shown;
+};
+
+const SentenceCase kSentenceCases[] = {
+    {"NoRecognizer", &Sentences::noRecognizer, noSetup, {"--locale", "xx"}, "NoRecognizer xx"},
+    {"OnDeviceUnsupported",
+     &Sentences::onDeviceUnsupported,
+     [](FakePlatform& f) { f.speech.onDeviceByLocale["en-US"] = false; },
+     {},
+     "OnDeviceUnsupported en-US"},
+    {"SpeechRefusedEarlier",
+     &Sentences::speechRefusedEarlier,
+     [](FakePlatform& f) { f.speech.status = 1; },
+     {},
+     "SpeechRefusedEarlier"},
+    {"MicrophoneRefusedEarlier",
+     &Sentences::microphoneRefusedEarlier,
+     [](FakePlatform& f) { f.privacy.status = 2; },
+     {},
+     "MicrophoneRefusedEarlier"},
+    {"PrivacyTextsMissing",
+     &Sentences::privacyTextsMissing,
+     [](FakePlatform& f) { f.privacy.infoDictionary.clear(); },
+     {},
+     "PrivacyTextsMissing"},
+    {"SpeechPromptRefused",
+     &Sentences::speechPromptRefused,
+     [](FakePlatform& f) { f.speech.promptAnswer = 1; },
+     {},
+     "SpeechPromptRefused"},
+    {"MicrophonePromptRefused",
+     &Sentences::microphonePromptRefused,
+     [](FakePlatform& f) { f.privacy.promptAnswer = false; },
+     {},
+     "MicrophonePromptRefused"},
+    {"NoMicrophone",
+     &Sentences::noMicrophone,
+     [](FakePlatform& f) {
+       f.audio.format = {0, 0};
+     },
+     {},
+     "NoMicrophone"},
+    {"MicrophoneStartFailed",
+     &Sentences::microphoneStartFailed,
+     [](FakePlatform& f) { f.audio.startSucceeds = false; },
+     {},
+     "MicrophoneStartFailed"},
+};
+
+class SentenceTableTest : public testing::TestWithParam<SentenceCase> {};
+
+TEST_P(SentenceTableTest, EndsWithThePlatformsSentence) {
+  const SentenceCase& c = GetParam();
+  FakePlatform fake;
+  for (const SentenceCase& each : kSentenceCases) {
+    fake.sentences.*each.sentence = each.name;
+  }
+  fake.sentences.noRecognizer += " {locale}";
+  fake.sentences.onDeviceUnsupported += " {locale}";
+  c.setup(fake);
+  fake.run(c.arguments);
+  ASSERT_FALSE(fake.lines().empty());
+  EXPECT_EQ(fake.lines().back(), error(c.shown));
+}
+
+INSTANTIATE_TEST_SUITE_P(Readiness, SentenceTableTest, testing::ValuesIn(kSentenceCases),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+TEST(SentenceTableTest, RecognitionFailureUsesThePlatformsSentence) {
+  FakePlatform fake;
+  fake.sentences.recognitionFailed = "Check your sound settings.";
+  fake.run();
+  fake.recognitionError();
+  EXPECT_EQ(fake.lines().back(), error("Check your sound settings."));
+}
+
+TEST(SentenceTableTest, LocaleFillsItsPlaceholderOnce) {
+  EXPECT_EQ(withLocale("For {locale}.", "fr-FR"), "For fr-FR.");
+  EXPECT_EQ(withLocale("No placeholder.", "fr-FR"), "No placeholder.");
+  // A locale is user input: a placeholder inside it stays as given.
+  EXPECT_EQ(withLocale("For {locale}.", "{locale}"), "For {locale}.");
 }
 
 }  // namespace

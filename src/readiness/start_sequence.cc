@@ -16,7 +16,7 @@ void DictationSession::start() {
   }
   if (!platform->privacy.infoDictionaryValue("NSSpeechRecognitionUsageDescription") ||
       !platform->privacy.infoDictionaryValue("NSMicrophoneUsageDescription")) {
-    fail("The dictation helper is missing its macOS permission descriptions. Update Orlimbo.");
+    fail(platform->sentences.privacyTextsMissing);
     return;
   }
   emit(stateMessage("starting"));
@@ -31,8 +31,7 @@ void DictationSession::start() {
 void DictationSession::speechAuthorizationAnswered(int status) {
   if (finished) return;
   if (status != kSpeechAuthorized) {
-    fail("Speech recognition permission was not granted. Allow Orlimbo in Privacy & Security "
-         "settings.");
+    fail(platform->sentences.speechPromptRefused);
     return;
   }
   platform->privacy.requestMicrophoneAccess([self = shared_from_this()](bool granted) {
@@ -43,7 +42,7 @@ void DictationSession::speechAuthorizationAnswered(int status) {
 void DictationSession::microphoneAccessAnswered(bool granted) {
   if (finished) return;
   if (!granted) {
-    fail("Microphone permission was not granted. Allow Orlimbo in Privacy & Security settings.");
+    fail(platform->sentences.microphonePromptRefused);
     return;
   }
   listen();

@@ -11,7 +11,7 @@ namespace orlimbo {
 
 void DictationSession::listen() {
   if (recognizer == nullptr || !recognizer->supportsOnDeviceRecognition()) {
-    fail("On-device speech recognition is unavailable. No audio was sent to a server.");
+    fail(platform->sentences.onDeviceLost);
     return;
   }
 
@@ -33,7 +33,7 @@ void DictationSession::listen() {
   AudioFormat format = input.outputFormatForBus(0);
   // Written so that a NaN rate also counts as no microphone.
   if (!(format.sampleRate > 0) || format.channelCount == 0) {
-    fail("No usable microphone was found.");
+    fail(platform->sentences.noMicrophone);
     return;
   }
 
@@ -43,7 +43,7 @@ void DictationSession::listen() {
 
   engine->prepare();
   if (!engine->start()) {
-    fail("The microphone could not start. Check its connection and macOS permissions.");
+    fail(platform->sentences.microphoneStartFailed);
     return;
   }
 

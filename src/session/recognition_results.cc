@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "host/process_values.h"
 #include "host/protocol.h"
 #include "platform/graphemes.h"
 #include "session/dictation_session.h"
@@ -23,8 +24,7 @@ void DictationSession::handleRecognition(const std::optional<RecognitionResult>&
     if (stopping && !text.empty()) {
       complete();
     } else {
-      fail("On-device dictation could not recognize speech. Check your microphone and macOS "
-           "Dictation language settings, then try again.");
+      fail(platform->sentences.recognitionFailed);
     }
   }
 }

@@ -99,25 +99,35 @@ def no_server(helper, _scripts_dir):
 
 
 STATUS_CASES = [
-    ("en-US", {"available": True, "reason": None}),
+    ("en-US", {"available": False, "reason": NO_MICROPHONE["message"]}),
     ("fr-FR", {"available": False, "reason": "Speech recognition is unavailable for fr-FR."}),
 ]
 
 
+def expect_status(helper, locale, env, expected):
+    run = HelperRun(helper, ["--status", "--locale", locale], env)
+    try:
+        status = run.finish(timeout=5, closing=False)
+    finally:
+        run.kill()
+    check(status == 0, f"{locale}: exit status {status}")
+    check(
+        run.messages == [{"type": "status", "locale": locale, **expected}],
+        f"{locale}: lines {run.lines}",
+    )
+
+
 def status_report(helper, _scripts_dir):
     # No audio server is reachable, and standard input stays open: the report
-    # must neither touch the microphone nor wait for the host.
+    # must neither touch the microphone nor wait for the host, and must say
+    # that no microphone can be reached before the host starts a session.
     for locale, expected in STATUS_CASES:
-        run = HelperRun(helper, ["--status", "--locale", locale], nowhere_env())
-        try:
-            status = run.finish(timeout=5, closing=False)
-        finally:
-            run.kill()
-        check(status == 0, f"{locale}: exit status {status}")
-        check(
-            run.messages == [{"type": "status", "locale": locale, **expected}],
-            f"{locale}: lines {run.lines}",
-        )
+        expect_status(helper, locale, nowhere_env(), expected)
+
+
+@with_private_pulse
+def status_with_server(helper, pulse):
+    expect_status(helper, "en-US", pulse.client_env(), {"available": True, "reason": None})
 
 
 CASES = {
@@ -131,6 +141,7 @@ CASES = {
     ),
     "no_server": no_server,
     "status_report": status_report,
+    "status_with_server": status_with_server,
 }
 
 

@@ -115,6 +115,10 @@ class FakeAudio final : public AudioServices {
   explicit FakeAudio(EventLog& events) : events_(events) {}
 
   std::unique_ptr<AudioEngine> makeEngine() override;
+  bool inputReachable() override {
+    ++reachChecks;
+    return reachable;
+  }
 
   // Hands one captured buffer to the installed tap, if any, carrying `native`
   // as the platform's own buffer object.
@@ -122,6 +126,8 @@ class FakeAudio final : public AudioServices {
 
   AudioFormat format{48000, 1};
   bool startSucceeds = true;
+  bool reachable = true;
+  int reachChecks = 0;
   std::optional<std::uint32_t> tapBufferSize;
   std::optional<AudioFormat> tapFormat;
   AudioInputNode::TapBlock tap;
@@ -176,7 +182,8 @@ class FakePlatform {
   FakeSpeech speech{events};
   FakeAudio audio{events};
   FakePrivacy privacy;
-  Platform services{queue, process, speech, audio, privacy};
+  Sentences sentences = designedSentences();
+  Platform services{queue, process, speech, audio, privacy, sentences};
 };
 
 }  // namespace orlimbo

@@ -17,9 +17,13 @@ namespace orlimbo {
 class BackendAudioServices final : public AudioServices {
  public:
   // `onEngineMade` runs on every makeEngine call, once the backend has been
-  // fetched: the moment to get ready for a dictation.
-  BackendAudioServices(DictationBackendSource backend, std::function<void()> onEngineMade = {})
-      : backend(std::move(backend)), onEngineMade(std::move(onEngineMade)) {}
+  // fetched: the moment to get ready for a dictation. `reachable` answers
+  // inputReachable without fetching the backend; empty, it answers true.
+  BackendAudioServices(DictationBackendSource backend, std::function<void()> onEngineMade = {},
+                       std::function<bool()> reachable = {})
+      : backend(std::move(backend)),
+        onEngineMade(std::move(onEngineMade)),
+        reachable(std::move(reachable)) {}
 
   // The backend's engine. Without a backend, an engine whose input node
   // reports 0 Hz and 0 channels and that never starts: without the module
@@ -28,9 +32,12 @@ class BackendAudioServices final : public AudioServices {
   // it is listening.
   std::unique_ptr<AudioEngine> makeEngine() override;
 
+  bool inputReachable() override { return !reachable || reachable(); }
+
  private:
   const DictationBackendSource backend;
   const std::function<void()> onEngineMade;
+  const std::function<bool()> reachable;
 };
 
 }  // namespace orlimbo

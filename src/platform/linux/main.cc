@@ -1,14 +1,17 @@
 // orlimbo-dictation on Linux: PulseAudio capture and on-device recognition.
 // Both live in the backend module, which only a dictation session opens; a
-// status probe answers without it.
+// status probe answers without it, checking only that the module and the
+// audio server are there.
 
 #include <string>
 #include <vector>
 
 #include "host/entry.h"
+#include "platform/linux/audio_reachability.h"
 #include "platform/linux/backend_audio_services.h"
 #include "platform/linux/backend_module.h"
 #include "platform/linux/linux_privacy.h"
+#include "platform/linux/linux_sentences.h"
 #include "platform/linux/pocketsphinx_speech.h"
 #include "platform/linux/posix_main_queue.h"
 #include "platform/linux/posix_process.h"
@@ -23,9 +26,10 @@ int main(int argc, char** argv) {
   // --status); the backend module opens then, and the model starts loading
   // while the permissions are asked and the microphone opens, so the first
   // words wait in the request instead of the start waiting for the model.
-  auto* audio = new BackendAudioServices(backendModule, [speech] { speech->preload(); });
+  auto* audio = new BackendAudioServices(
+      backendModule, [speech] { speech->preload(); }, audioInputReachable);
   auto* privacy = new LinuxPrivacy;
   runHelper(std::vector<std::string>(argv, argv + argc),
-            Platform{*mainQueue, *process, *speech, *audio, *privacy});
+            Platform{*mainQueue, *process, *speech, *audio, *privacy, linuxSentences()});
   return 0;
 }
