@@ -1,6 +1,7 @@
 #include "host/protocol.h"
 
 #include <gtest/gtest.h>
+
 #include <nlohmann/json.hpp>
 
 #include "platform/fake/fake_platform.h"
@@ -19,15 +20,25 @@ class EmitTest : public testing::Test {
   FakePlatform fake;
 };
 
-TEST_F(EmitTest, WritesTheObjectThenTheLineFeedSeparately) {
+// Only an interim may be dropped for a later one; every other message is
+// written whatever comes after it.
+TEST_F(EmitTest, WritesOneLineAndOnlyAnInterimIsReplaceable) {
+  fake.process.replaceableLines.clear();
   emit(stateMessage("listening"));
-  EXPECT_EQ(fake.process.writes, 2);
-  EXPECT_EQ(fake.events, (EventLog{R"(out {"type":"state","state":"listening"})"}));
+  emit(interimMessage("hello"));
+  emit(finalMessage("hello"));
+  emit(errorMessage("Failed."));
+  EXPECT_EQ(fake.process.writes, 4);
+  EXPECT_EQ(fake.process.replaceableLines, (std::vector<bool>{false, true, false, false}));
+  EXPECT_EQ(fake.lines()[0], R"({"type":"state","state":"listening"})");
 }
 
 TEST_F(EmitTest, AnyTranscriptStaysValidJsonOnOneLine) {
   const std::string texts[] = {
-      "say \"hi\" \\ then /", "tab\tnew\nline\r\x01\x1f", "Grüße, 你好, 👩‍👩‍👧", std::string("nul\0byte", 8),
+      "say \"hi\" \\ then /",
+      "tab\tnew\nline\r\x01\x1f",
+      "Grüße, 你好, 👩‍👩‍👧",
+      std::string("nul\0byte", 8),
       "\u2028\u2029",
   };
   for (const std::string& text : texts) {
@@ -46,8 +57,9 @@ TEST_F(EmitTest, AnyTranscriptStaysValidJsonOnOneLine) {
 // written as U+FFFD rather than the whole message being lost.
 TEST_F(EmitTest, InvalidUtf8IsReplacedNotDropped) {
   emit(finalMessage("caf\xC3 ok \xFF"));
-  EXPECT_EQ(fake.lines(), std::vector<std::string>{"{\"type\":\"final\",\"text\":\"caf\xEF\xBF\xBD ok "
-                                                   "\xEF\xBF\xBD\"}"});
+  EXPECT_EQ(fake.lines(),
+            std::vector<std::string>{"{\"type\":\"final\",\"text\":\"caf\xEF\xBF\xBD ok "
+                                     "\xEF\xBF\xBD\"}"});
 }
 
 TEST_F(EmitTest, StatusCarriesANullReasonWhenAvailable) {

@@ -18,9 +18,10 @@ void FakeMainQueue::postAfter(double seconds, Task task) {
 
 bool FakeMainQueue::runNextDueBy(double time) {
   if (exitStatuses_ != nullptr && !exitStatuses_->empty()) return false;
-  auto next = std::min_element(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
-    return a.due != b.due ? a.due < b.due : a.order < b.order;
-  });
+  auto next =
+      std::min_element(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
+        return a.due != b.due ? a.due < b.due : a.order < b.order;
+      });
   if (next == entries_.end() || next->due > time) return false;
   now_ = std::max(now_, next->due);
   Task task = std::move(next->task);
@@ -71,9 +72,11 @@ void FakeProcess::exit(int status) {
   events_.push_back("exit " + std::to_string(status));
 }
 
-void FakeProcess::runInBackground(std::function<void()> work) {
+bool FakeProcess::runInBackground(std::function<void()> work) {
+  if (!threadsStart) return false;
   reader_ = std::move(work);
   if (readerRunsAtOnce) runReader();
+  return true;
 }
 
 void FakeProcess::runReader() {

@@ -59,9 +59,16 @@ class FakeProcess final : public ProcessServices {
   explicit FakeProcess(EventLog& events) : events_(events) {}
 
   void writeOutput(std::string_view bytes) override;
+  void writeLine(std::string line, bool replaceable) override {
+    replaceableLines.push_back(replaceable);
+    writeOutput(line);
+  }
   std::size_t readInput(std::span<char> buffer) override;
-  void runInBackground(std::function<void()> work) override;
+  bool runInBackground(std::function<void()> work) override;
   std::vector<std::string> preferredLanguages() override { return preferred; }
+  void onTerminationRequest(std::function<void()> task) override {
+    terminationTask = std::move(task);
+  }
   void exit(int status) override;
 
   // Runs the background work (the command reader) to completion over the
@@ -73,9 +80,14 @@ class FakeProcess final : public ProcessServices {
   std::string output;
   std::vector<int> exitStatuses;
   int writes = 0;
+  std::vector<bool> replaceableLines;  // of each line handed to writeLine, in order
   // Runs the reader as soon as it is started, before start-up posts start(),
   // as a reader that decodes the host's first lines at once would.
   bool readerRunsAtOnce = false;
+  // Cleared to refuse every background thread.
+  bool threadsStart = true;
+  // What the platform runs when the process is asked from outside to end.
+  std::function<void()> terminationTask;
 
  private:
   EventLog& events_;

@@ -8,6 +8,7 @@
 #include "host/entry.h"
 #include "platform/linux/backend_audio_services.h"
 #include "platform/linux/backend_module.h"
+#include "platform/linux/detached_thread.h"
 #include "platform/linux/linux_privacy.h"
 #include "platform/linux/pocketsphinx_speech.h"
 #include "platform/linux/posix_main_queue.h"
@@ -15,9 +16,12 @@
 
 int main(int argc, char** argv) {
   using namespace orlimbo;
+  // Before anything opens a descriptor or starts a thread.
+  guardStandardDescriptors();
+  setDefaultThreadStack();
   // Never destroyed: the process ends through _exit while they are in use.
   auto* mainQueue = new PosixMainQueue;
-  auto* process = new PosixProcess;
+  auto* process = new PosixProcess(*mainQueue);
   auto* speech = new PocketSphinxSpeech(kDefaultSphinxModelRoot, backendModule);
   // The engine is made exactly when a dictation session is created (never for
   // --status); the backend module opens then, and the model starts loading

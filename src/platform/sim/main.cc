@@ -11,6 +11,7 @@
 
 #include "host/entry.h"
 #include "host/protocol.h"
+#include "platform/linux/detached_thread.h"
 #include "platform/linux/posix_main_queue.h"
 #include "platform/linux/posix_process.h"
 #include "platform/sim/scenario_platform.h"
@@ -41,12 +42,15 @@ std::optional<orlimbo::Scenario> loadScenario() {
 
 int main(int argc, char** argv) {
   using namespace orlimbo;
-  auto* process = new PosixProcess;
+  // Before anything opens a descriptor or starts a thread.
+  guardStandardDescriptors();
+  setDefaultThreadStack();
+  // Never destroyed: the process ends through _exit while they are in use.
+  auto* mainQueue = new PosixMainQueue;
+  auto* process = new PosixProcess(*mainQueue);
   std::optional<Scenario> loaded = loadScenario();
   if (!loaded) refuseScenario(*process);
-  // Never destroyed: the process ends through _exit while they are in use.
   auto* scenario = new Scenario(std::move(*loaded));
-  auto* mainQueue = new PosixMainQueue;
   auto* speech = new ScenarioSpeech(*scenario, *mainQueue);
   auto* audio = new ScenarioAudio(*scenario);
   auto* privacy = new ScenarioPrivacy(*scenario, *mainQueue);

@@ -22,8 +22,14 @@ class ScenarioProcess final : public ProcessServices {
 
   void writeOutput(std::string_view bytes) override { real_.writeOutput(bytes); }
   std::size_t readInput(std::span<char> buffer) override { return real_.readInput(buffer); }
-  void runInBackground(std::function<void()> work) override {
-    real_.runInBackground(std::move(work));
+  void writeLine(std::string line, bool replaceable) override {
+    real_.writeLine(std::move(line), replaceable);
+  }
+  bool runInBackground(std::function<void()> work) override {
+    return real_.runInBackground(std::move(work));
+  }
+  void onTerminationRequest(std::function<void()> task) override {
+    real_.onTerminationRequest(std::move(task));
   }
   std::vector<std::string> preferredLanguages() override { return scenario_.preferredLanguages; }
   void exit(int status) override { real_.exit(status); }
@@ -58,7 +64,8 @@ class ScenarioAudio final : public AudioServices {
 
 class ScenarioPrivacy final : public PrivacyServices {
  public:
-  ScenarioPrivacy(const Scenario& scenario, MainQueue& queue) : scenario_(scenario), queue_(queue) {}
+  ScenarioPrivacy(const Scenario& scenario, MainQueue& queue)
+      : scenario_(scenario), queue_(queue) {}
 
   int microphoneAuthorizationStatus() override { return scenario_.microphoneAuthorization; }
   void requestMicrophoneAccess(std::function<void(bool granted)> completion) override;

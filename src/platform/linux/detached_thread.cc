@@ -1,0 +1,43 @@
+#include "platform/linux/detached_thread.h"
+
+#include <pthread.h>
+
+#include <memory>
+#include <new>
+
+namespace orlimbo {
+namespace {
+
+void* runWork(void* argument) {
+  std::unique_ptr<std::function<void()>> work(static_cast<std::function<void()>*>(argument));
+  (*work)();
+  return nullptr;
+}
+
+}  // namespace
+
+bool startDetachedThread(std::function<void()> work) {
+  std::unique_ptr<std::function<void()>> owned(new (std::nothrow)
+                                                   std::function<void()>(std::move(work)));
+  if (owned == nullptr) return false;
+  pthread_attr_t attributes;
+  if (pthread_attr_init(&attributes) != 0) return false;
+  bool ready = pthread_attr_setstacksize(&attributes, kThreadStackBytes) == 0 &&
+               pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED) == 0;
+  pthread_t thread;
+  bool started = ready && pthread_create(&thread, &attributes, runWork, owned.get()) == 0;
+  pthread_attr_destroy(&attributes);
+  if (started) owned.release();  // the thread owns it now
+  return started;
+}
+
+void setDefaultThreadStack() {
+  pthread_attr_t attributes;
+  if (pthread_attr_init(&attributes) != 0) return;
+  if (pthread_attr_setstacksize(&attributes, kThreadStackBytes) == 0) {
+    pthread_setattr_default_np(&attributes);
+  }
+  pthread_attr_destroy(&attributes);
+}
+
+}  // namespace orlimbo
