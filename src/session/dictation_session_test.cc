@@ -19,6 +19,10 @@ Step command(const std::string& name) {
 const Step kStop = command("stop");
 const Step kCancel = command("cancel");
 const Step kEndInput = [](FakePlatform& fake) { fake.endInput(); };
+const Step kCaptureEnds = [](FakePlatform& fake) {
+  fake.audio.endCapture();
+  fake.queue.runUntilIdle();
+};
 Step advance(double seconds) {
   return [seconds](FakePlatform& fake) { fake.advanceBy(seconds); };
 }
@@ -61,26 +65,72 @@ const Ending kEndings[] = {
      {kStarting, kListening, interim("hello"), kStopping, interim("hello there"),
       final("hello there")},
      0},
-    {"StopGraceWithoutText", noSetup, {kStop, advance(3)},
-     {kStarting, kListening, kStopping, final("")}, 0},
-    {"SecondStopIgnored", noSetup, {kStop, advance(1), kStop, advance(3)},
-     {kStarting, kListening, kStopping, final("")}, 0},
-    {"CancelDuringGrace", noSetup, {partial("hi"), kStop, advance(1), kCancel, advance(5)},
-     {kStarting, kListening, interim("hi"), kStopping, kCancelled}, 0},
-    {"EndOfInputDuringGrace", noSetup, {kStop, kEndInput, advance(5)},
-     {kStarting, kListening, kStopping, kCancelled}, 0},
+    {"StopGraceWithoutText",
+     noSetup,
+     {kStop, advance(3)},
+     {kStarting, kListening, kStopping, final("")},
+     0},
+    {"SecondStopIgnored",
+     noSetup,
+     {kStop, advance(1), kStop, advance(3)},
+     {kStarting, kListening, kStopping, final("")},
+     0},
+    {"CancelDuringGrace",
+     noSetup,
+     {partial("hi"), kStop, advance(1), kCancel, advance(5)},
+     {kStarting, kListening, interim("hi"), kStopping, kCancelled},
+     0},
+    {"EndOfInputDuringGrace",
+     noSetup,
+     {kStop, kEndInput, advance(5)},
+     {kStarting, kListening, kStopping, kCancelled},
+     0},
     {"OtherCommandsIgnored",
      noSetup,
      {command("STOP"), command("pause"), command(""),
       [](FakePlatform& fake) { fake.command(R"({"action":"stop","other":"cancel"})"); }, kCancel},
      {kStarting, kListening, kCancelled},
      0},
-    {"CapStopsAfterSixtySeconds", noSetup, {partial("a"), advance(59.999)},
-     {kStarting, kListening, interim("a")}, -1},
-    {"CapEndsLikeAStop", noSetup, {partial("a"), advance(60), advance(3)},
-     {kStarting, kListening, interim("a"), kStopping, final("a")}, 0},
-    {"CapAfterAStopDoesNothing", noSetup, {advance(10), kStop, advance(100)},
-     {kStarting, kListening, kStopping, final("")}, 0},
+    {"CapStopsAfterSixtySeconds",
+     noSetup,
+     {partial("a"), advance(59.999)},
+     {kStarting, kListening, interim("a")},
+     -1},
+    {"CapEndsLikeAStop",
+     noSetup,
+     {partial("a"), advance(60), advance(3)},
+     {kStarting, kListening, interim("a"), kStopping, final("a")},
+     0},
+    {"CapAfterAStopDoesNothing",
+     noSetup,
+     {advance(10), kStop, advance(100)},
+     {kStarting, kListening, kStopping, final("")},
+     0},
+    {"CaptureEndingEndsLikeAStop",
+     noSetup,
+     {partial("so far"), kCaptureEnds, advance(3)},
+     {kStarting, kListening, interim("so far"), kStopping, final("so far")},
+     0},
+    {"CaptureEndingThenTheRecognizersFinal",
+     noSetup,
+     {partial("so"), kCaptureEnds, [](FakePlatform& fake) { fake.finalResult("so far"); }},
+     {kStarting, kListening, interim("so"), kStopping, final("so far")},
+     0},
+    {"StopAfterCaptureEndedIsIgnored",
+     noSetup,
+     {kCaptureEnds, kStop, advance(3)},
+     {kStarting, kListening, kStopping, final("")},
+     0},
+    {"CaptureEndingAfterAStopIsIgnored",
+     noSetup,
+     {kStop, kCaptureEnds, advance(3)},
+     {kStarting, kListening, kStopping, final("")},
+     0},
+    {"CancelAfterCaptureEnded",
+     noSetup,
+     {kCaptureEnds, kCancel},
+     {kStarting, kListening, kStopping, kCancelled},
+     0},
 };
 
 class EndingTest : public testing::TestWithParam<Ending> {};
@@ -147,6 +197,58 @@ TEST(TeardownTest, ReleasesEverythingBeforeTheClosingLine) {
     EXPECT_EQ(fake.audio.tap, nullptr);
   }
 }
+
+// What reaches the session after its closing message, had the process not
+// ended at once: a late permission answer, recognition report, command,
+// timer or end of capture. Each is checked against the finished session and
+// does nothing at all.
+struct LateArrival {
+  const char* name;
+  std::function<void(FakePlatform&)> setup;
+  Step ending;
+  Step late;
+};
+
+const LateArrival kLateArrivals[] = {
+    {"SpeechAnswerAfterCancel", speechPromptOpen, kCancel,
+     [](FakePlatform& fake) { fake.speech.openPrompt(kSpeechAuthorized); }},
+    {"MicrophoneAnswerAfterCancel", [](FakePlatform& fake) { fake.privacy.promptAnswer.reset(); },
+     kCancel, [](FakePlatform& fake) { fake.privacy.openPrompt(true); }},
+    {"ResultAfterCancel", noSetup, kCancel, partial("late")},
+    {"ErrorAfterCancel", noSetup, kCancel, [](FakePlatform& fake) { fake.recognitionError(); }},
+    {"StopAfterCancel", noSetup, kCancel, kStop},
+    {"CapAfterCancel", noSetup, kCancel, advance(60)},
+    {"CaptureEndedAfterCancel", noSetup, kCancel, kCaptureEnds},
+    {"GraceAfterFinal", noSetup,
+     [](FakePlatform& fake) {
+       kStop(fake);
+       fake.finalResult("done");
+     },
+     advance(3)},
+    {"CancelAfterFinal", noSetup, [](FakePlatform& fake) { fake.finalResult("done"); }, kCancel},
+};
+
+class LateArrivalTest : public testing::TestWithParam<LateArrival> {};
+
+TEST_P(LateArrivalTest, DoesNothingOnceTheSessionHasEnded) {
+  const LateArrival& arrival = GetParam();
+  FakePlatform fake;
+  fake.queue.keepRunningAfterExit();
+  arrival.setup(fake);
+  fake.run();
+  arrival.ending(fake);
+  ASSERT_EQ(fake.process.exitStatuses.size(), 1u);
+  EventLog ended = fake.events;
+  int prompts = fake.privacy.prompts;
+
+  arrival.late(fake);
+  fake.queue.runUntilIdle();
+  EXPECT_EQ(fake.events, ended);
+  EXPECT_EQ(fake.privacy.prompts, prompts);
+}
+
+INSTANTIATE_TEST_SUITE_P(LateArrivals, LateArrivalTest, testing::ValuesIn(kLateArrivals),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
 }  // namespace orlimbo

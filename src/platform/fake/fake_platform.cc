@@ -197,6 +197,9 @@ class FakeEngine final : public AudioEngine {
     return audio_.startSucceeds;
   }
   void stop() override { events_.push_back("engine.stop"); }
+  void setCaptureEndedHandler(std::function<void()> handler) override {
+    audio_.captureEnded = std::move(handler);
+  }
 
  private:
   FakeAudio& audio_;
@@ -214,6 +217,10 @@ std::unique_ptr<AudioEngine> FakeAudio::makeEngine() {
 void FakeAudio::capture() {
   static const float kSilence[1024] = {};
   if (tap) tap(AudioBuffer{format, 1024, std::span<const float>(kSilence)});
+}
+
+void FakeAudio::endCapture() {
+  if (captureEnded) std::exchange(captureEnded, nullptr)();
 }
 
 // ---- privacy

@@ -39,6 +39,9 @@ class FakeMainQueue final : public MainQueue {
 
   // Once the process has exited, no task runs any more, as in a real process.
   void haltAfterExit(const std::vector<int>& exitStatuses) { exitStatuses_ = &exitStatuses; }
+  // Tasks run on after the exit, as they would if the exit were slow or
+  // failed: shows what the session does with them once it has ended.
+  void keepRunningAfterExit() { exitStatuses_ = nullptr; }
 
  private:
   struct Entry {
@@ -129,12 +132,15 @@ class FakeAudio final : public AudioServices {
 
   // Hands one captured buffer to the installed tap, if any.
   void capture();
+  // Capture ends on its own: calls the engine's capture-ended handler, if any.
+  void endCapture();
 
   AudioFormat format{48000, 1};
   bool startSucceeds = true;
   std::optional<std::uint32_t> tapBufferSize;
   std::optional<AudioFormat> tapFormat;
   AudioInputNode::TapBlock tap;
+  std::function<void()> captureEnded;
 
  private:
   EventLog& events_;

@@ -4,6 +4,7 @@
 #include <pulse/rtclock.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orlimbo {
@@ -35,6 +36,7 @@ class PulseCapture {
   AudioFormat defaultSourceFormat();
   void setTap(AudioFormat format, AudioInputNode::TapBlock block);
   void removeTap();
+  void setCaptureEndedHandler(std::function<void()> handler);
   bool start();
   void stop();
 
@@ -51,9 +53,15 @@ class PulseCapture {
   void dropConnection();
   void collect(const void* data, std::size_t bytes);
 
+  void reportIfCaptureEnded();
+
   static void signal(void* self);
-  static void onContextState(pa_context*, void* self) { signal(self); }
-  static void onStreamState(pa_stream*, void* self) { signal(self); }
+  static void onContextState(pa_context*, void* self) { changed(self); }
+  static void onStreamState(pa_stream*, void* self) { changed(self); }
+  static void changed(void* self) {
+    static_cast<PulseCapture*>(self)->reportIfCaptureEnded();
+    signal(self);
+  }
   static void onReadable(pa_stream* stream, std::size_t, void* self);
   static void onServerInfo(pa_context*, const pa_server_info* info, void* query);
   static void onSourceInfo(pa_context*, const pa_source_info* info, int eol, void* query);
@@ -62,6 +70,8 @@ class PulseCapture {
   pa_context* context = nullptr;
   pa_stream* stream = nullptr;
   AudioInputNode::TapBlock tap;
+  std::function<void()> captureEnded;
+  bool recording = false;  // a stream is ready and not being closed by us
   AudioFormat tapFormat;
   AudioFormat streamFormat;
   std::vector<float> collected;
@@ -117,6 +127,7 @@ PulseCapture::~PulseCapture() {
   {
     Lock lock(mainloop);
     tap = nullptr;
+    captureEnded = nullptr;
     closeStream();
     dropConnection();
   }
@@ -227,11 +238,30 @@ void PulseCapture::removeTap() {
   closeStream();
 }
 
+void PulseCapture::setCaptureEndedHandler(std::function<void()> handler) {
+  Lock lock(mainloop);
+  captureEnded = std::move(handler);
+}
+
+// The server or the source is gone while we record: the stream or the whole
+// connection has failed without our asking.
+void PulseCapture::reportIfCaptureEnded() {
+  if (!recording || !captureEnded) return;
+  bool streamLost = stream == nullptr || !PA_STREAM_IS_GOOD(pa_stream_get_state(stream));
+  bool serverLost = context == nullptr || !PA_CONTEXT_IS_GOOD(pa_context_get_state(context));
+  if (!streamLost && !serverLost) return;
+  recording = false;
+  std::exchange(captureEnded, nullptr)();
+}
+
 bool PulseCapture::start() {
   Lock lock(mainloop);
   if (stream != nullptr) return true;
   AudioFormat format = usable(tapFormat) ? tapFormat : queryDefaultSourceFormat();
-  return usable(format) && connected() && openStream(format);
+  recording = usable(format) && connected() && openStream(format);
+  // The stream may have failed in the moment since it became ready.
+  reportIfCaptureEnded();
+  return stream != nullptr;
 }
 
 void PulseCapture::stop() {
@@ -276,6 +306,7 @@ bool PulseCapture::openStream(AudioFormat format) {
 }
 
 void PulseCapture::closeStream() {
+  recording = false;
   collected.clear();
   if (stream == nullptr) return;
   pa_stream_set_read_callback(stream, nullptr, nullptr);
@@ -360,6 +391,9 @@ class PulseEngine final : public AudioEngine {
   void prepare() override {}
   bool start() override { return capture.start(); }
   void stop() override { capture.stop(); }
+  void setCaptureEndedHandler(std::function<void()> handler) override {
+    capture.setCaptureEndedHandler(std::move(handler));
+  }
 
  private:
   PulseCapture capture;

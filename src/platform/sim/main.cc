@@ -4,8 +4,6 @@
 // the default scenario runs.
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,11 +19,9 @@ namespace {
 std::optional<orlimbo::Scenario> loadScenario() {
   const char* path = std::getenv("ORLIMBO_DICTATION_SCENARIO");
   if (path == nullptr || *path == '\0') return orlimbo::defaultScenario();
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return std::nullopt;
-  std::ostringstream text;
-  text << file.rdbuf();
-  return orlimbo::parseScenario(text.str());
+  std::optional<std::string> text = orlimbo::readScenarioFile(path);
+  if (!text) return std::nullopt;
+  return orlimbo::parseScenario(*text);
 }
 
 // A scenario that cannot be used is the host developer's mistake; it is told
@@ -52,7 +48,7 @@ int main(int argc, char** argv) {
   if (!loaded) refuseScenario(*process);
   auto* scenario = new Scenario(std::move(*loaded));
   auto* speech = new ScenarioSpeech(*scenario, *mainQueue);
-  auto* audio = new ScenarioAudio(*scenario);
+  auto* audio = new ScenarioAudio(*scenario, *mainQueue);
   auto* privacy = new ScenarioPrivacy(*scenario, *mainQueue);
   auto* scriptedProcess = new ScenarioProcess(*scenario, *process);
   runHelper(std::vector<std::string>(argv, argv + argc),

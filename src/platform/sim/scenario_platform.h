@@ -55,11 +55,12 @@ class ScenarioSpeech final : public SpeechServices {
 
 class ScenarioAudio final : public AudioServices {
  public:
-  explicit ScenarioAudio(const Scenario& scenario) : scenario_(scenario) {}
+  ScenarioAudio(const Scenario& scenario, MainQueue& queue) : scenario_(scenario), queue_(queue) {}
   std::unique_ptr<AudioEngine> makeEngine() override;
 
  private:
   const Scenario& scenario_;
+  MainQueue& queue_;
 };
 
 class ScenarioPrivacy final : public PrivacyServices {
