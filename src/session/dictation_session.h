@@ -73,6 +73,7 @@ class DictationSession : public std::enable_shared_from_this<DictationSession> {
   bool installedTap = false;
   bool finished = false;
   bool stopping = false;
+  bool listening = false;  // "listening" was announced
   std::string text;
 };
 

@@ -38,6 +38,14 @@ std::function<void(FakePlatform&)> earlyInput(std::string bytes) {
   };
 }
 void speechPromptOpen(FakePlatform& fake) { fake.speech.promptAnswer.reset(); }
+
+// The host's line arrives while the engine answers listen()'s questions on
+// a platform that keeps the main queue serving meanwhile.
+std::function<void(FakePlatform&)> whileTheEngineAnswers(std::string name) {
+  return [name](FakePlatform& fake) {
+    fake.audio.whileAnswering = [&fake, name] { fake.command(R"({"command":")" + name + R"("})"); };
+  };
+}
 void noSetup(FakePlatform&) {}
 
 struct Ending {
@@ -57,6 +65,12 @@ const Ending kEndings[] = {
     {"CancelWhileSpeechPromptOpen", speechPromptOpen, {kCancel}, {kStarting, kCancelled}, 0},
     {"EndOfInputWhileSpeechPromptOpen", speechPromptOpen, {kEndInput}, {kStarting, kCancelled}, 0},
     {"StopWhileSpeechPromptOpen", speechPromptOpen, {kStop}, {kStarting, final("")}, 0},
+    {"StopWhileTheEngineAnswers", whileTheEngineAnswers("stop"), {}, {kStarting, final("")}, 0},
+    {"CancelWhileTheEngineAnswers",
+     whileTheEngineAnswers("cancel"),
+     {},
+     {kStarting, kCancelled},
+     0},
     {"CancelWhileListening", noSetup, {kCancel}, {kStarting, kListening, kCancelled}, 0},
     {"EndOfInputWhileListening", noSetup, {kEndInput}, {kStarting, kListening, kCancelled}, 0},
     {"StopGraceDeliversLastInterim",

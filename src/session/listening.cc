@@ -30,6 +30,9 @@ void DictationSession::listen() {
 
   AudioInputNode& input = engine->inputNode();
   AudioFormat format = input.outputFormatForBus(0);
+  // A platform that keeps the main queue serving while it answers may have
+  // seen the run end meanwhile.
+  if (finished) return;
   // Written so that a NaN rate also counts as no microphone.
   if (!(format.sampleRate > 0) || format.channelCount == 0) {
     fail("No usable microphone was found.");
@@ -49,11 +52,14 @@ void DictationSession::listen() {
   });
 
   engine->prepare();
-  if (!engine->start()) {
+  bool started = engine->start();
+  if (finished) return;
+  if (!started) {
     fail("The microphone could not start. Check its connection and macOS permissions.");
     return;
   }
 
+  listening = true;
   emit(stateMessage("listening"));
   platform->mainQueue.postAfter(kRecordingCapSeconds, [weakSelf] {
     if (auto self = weakSelf.lock()) self->stop();

@@ -169,7 +169,10 @@ namespace {
 class FakeInput final : public AudioInputNode {
  public:
   FakeInput(FakeAudio& audio, EventLog& events) : audio_(audio), events_(events) {}
-  AudioFormat outputFormatForBus(int) override { return audio_.format; }
+  AudioFormat outputFormatForBus(int) override {
+    if (auto hook = std::exchange(audio_.whileAnswering, nullptr)) hook();
+    return audio_.format;
+  }
   void installTap(int bus, std::uint32_t bufferSize, AudioFormat format, TapBlock block) override {
     events_.push_back("tap.install " + std::to_string(bus));
     audio_.tapBufferSize = bufferSize;
@@ -194,6 +197,7 @@ class FakeEngine final : public AudioEngine {
   void prepare() override { events_.push_back("engine.prepare"); }
   bool start() override {
     events_.push_back("engine.start");
+    if (auto hook = std::exchange(audio_.whileAnswering, nullptr)) hook();
     return audio_.startSucceeds;
   }
   void stop() override { events_.push_back("engine.stop"); }

@@ -136,6 +136,9 @@ class FakeAudio final : public AudioServices {
   void endCapture();
 
   AudioFormat format{48000, 1};
+  // Runs once, the next time the engine answers for the format or starts, as
+  // on a platform that keeps the main queue serving while it answers.
+  std::function<void()> whileAnswering;
   bool startSucceeds = true;
   std::optional<std::uint32_t> tapBufferSize;
   std::optional<AudioFormat> tapFormat;

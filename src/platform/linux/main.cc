@@ -13,6 +13,7 @@
 #include "platform/linux/pocketsphinx_speech.h"
 #include "platform/linux/posix_main_queue.h"
 #include "platform/linux/posix_process.h"
+#include "platform/linux/worker_audio_services.h"
 
 int main(int argc, char** argv) {
   using namespace orlimbo;
@@ -27,7 +28,10 @@ int main(int argc, char** argv) {
   // --status); the backend module opens then, and the model starts loading
   // while the permissions are asked and the microphone opens, so the first
   // words wait in the request instead of the start waiting for the model.
-  auto* audio = new BackendAudioServices(backendModule, [speech] { speech->preload(); });
+  auto* backendAudio = new BackendAudioServices(backendModule, [speech] { speech->preload(); });
+  // The engine's work (opening the module, the server's configuration and
+  // answers) runs on a worker, so that the host is heard meanwhile.
+  auto* audio = new WorkerAudioServices(*backendAudio, *mainQueue);
   auto* privacy = new LinuxPrivacy;
   runHelper(std::vector<std::string>(argv, argv + argc),
             Platform{*mainQueue, *process, *speech, *audio, *privacy});

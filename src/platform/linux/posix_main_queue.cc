@@ -136,6 +136,10 @@ MainQueue::Task PosixMainQueue::nextTask() {
 
 void PosixMainQueue::runNext() { nextTask()(); }
 
+void PosixMainQueue::runTasksUntil(const std::function<bool()>& done) {
+  while (!done()) runNext();
+}
+
 void PosixMainQueue::parkForever() {
   for (;;) runNext();
 }

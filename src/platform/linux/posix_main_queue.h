@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <mutex>
 #include <optional>
@@ -28,6 +29,11 @@ class PosixMainQueue final : public MainQueue {
 
   // Runs the next task, waiting until one is due.
   void runNext();
+
+  // Runs tasks as they become due until `done` answers true; whoever makes it
+  // true posts a task to have it looked at. Lets a caller on the main queue
+  // wait for another thread while the queue keeps serving.
+  void runTasksUntil(const std::function<bool()>& done);
 
   // Runs `task` once, before any other task, after the process has received
   // one of `signals`. One queue per process may watch signals, once.
