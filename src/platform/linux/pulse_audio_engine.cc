@@ -3,6 +3,8 @@
 #include <pulse/pulseaudio.h>
 #include <pulse/rtclock.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +19,15 @@ namespace {
 constexpr pa_usec_t kConnectTimeout = 5 * PA_USEC_PER_SEC;
 constexpr pa_usec_t kReplyTimeout = 3 * PA_USEC_PER_SEC;
 constexpr std::uint32_t kFramesPerTap = 1024;
+
+// libpulse aborts the process on a server list longer than about 10 KB; a
+// real one (a few addresses) is far shorter than this.
+constexpr std::size_t kMaxServerListBytes = 4096;
+
+bool serverListUsable() {
+  const char* servers = std::getenv("PULSE_SERVER");
+  return servers == nullptr || std::strlen(servers) <= kMaxServerListBytes;
+}
 
 bool usable(AudioFormat format) {
   return format.sampleRate > 0 && format.sampleRate <= PA_RATE_MAX && format.channelCount > 0 &&
@@ -103,6 +114,8 @@ struct PulseCapture::Query {
 };
 
 PulseCapture::PulseCapture() {
+  // Without a usable server list there is no server, and so no microphone.
+  if (!serverListUsable()) return;
   mainloop = pa_threaded_mainloop_new();
   if (mainloop == nullptr) return;
   pa_proplist* properties = pa_proplist_new();
