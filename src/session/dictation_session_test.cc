@@ -59,6 +59,12 @@ struct Ending {
 using namespace lines;
 
 const Ending kEndings[] = {
+    // Without a reader the host could never stop the run.
+    {"NoThreadForTheReader",
+     [](FakePlatform& fake) { fake.process.threadsStart = false; },
+     {},
+     {error(kNoThreadSentence)},
+     1},
     {"CancelBeforeStart", earlyInput("{\"command\":\"cancel\"}\n"), {}, {kCancelled}, 0},
     {"EndOfInputBeforeStart", earlyInput(""), {}, {kCancelled}, 0},
     {"StopBeforeStart", earlyInput("{\"command\":\"stop\"}\n"), {}, {final("")}, 0},
@@ -167,6 +173,20 @@ TEST_P(EndingTest, WritesItsLinesAndOneClosingMessageLast) {
   ASSERT_GE(tail.size(), 2u);
   EXPECT_EQ(tail.back(), "exit " + std::to_string(ending.exitStatus));
   EXPECT_EQ(tail[tail.size() - 2], "out " + ending.lines.back());
+}
+
+TEST(TerminationRequestTest, EndsTheRunAsACancelDoes) {
+  FakePlatform fake;
+  fake.run();
+  fake.partial("not wanted");
+  ASSERT_TRUE(fake.process.terminationTask);
+  fake.queue.post(fake.process.terminationTask);
+  fake.queue.runUntilIdle();
+  EXPECT_EQ(fake.lines(),
+            (std::vector<std::string>{lines::kStarting, lines::kListening,
+                                      lines::interim("not wanted"), lines::kCancelled}));
+  EXPECT_EQ(fake.process.exitStatuses, std::vector<int>{0});
+  EXPECT_EQ(fake.audio.tap, nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Endings, EndingTest, testing::ValuesIn(kEndings),

@@ -322,6 +322,49 @@ def sim_capture_ends(sim, directory):
     check(messages[-1]["text"] == "Meet me at noon.", f"lines {host.lines}")
 
 
+# ---- a host that stops reading
+
+FILLER = b'{"type":"filler"}\n'
+
+
+def fill_output_pipe(pid):
+    """Fills the helper's standard output pipe from the host's side, a line at
+    a time (each write of it is atomic), so that the helper's next line does
+    not fit and its write blocks."""
+    fd = os.open(f"/proc/{pid}/fd/1", os.O_WRONLY | os.O_NONBLOCK)
+    try:
+        while True:
+            os.write(fd, FILLER)
+    except BlockingIOError:
+        pass
+    finally:
+        os.close(fd)
+
+
+@with_pulse
+def real_host_not_reading(helper, pulse):
+    """The host reads nothing while the user speaks: the helper's output pipe
+    is full. The 60-second cap must still end the recording and release the
+    microphone; the closing message waits for the host and comes last."""
+    with tempfile.TemporaryDirectory() as directory:
+        wav = render_sentence(directory)
+        host = Host([helper, "--locale", "en-US"], pulse.client_env())
+        try:
+            host.wait_for(lambda m: m == LISTENING, timeout=15)
+            listening_at = time.monotonic()
+            fill_output_pipe(host.process.pid)
+            for _ in range(3):
+                pulse.play(wav)
+            time.sleep(max(listening_at + 63 - time.monotonic(), 0))
+            check(host.process.poll() is None, "the helper did not wait for the host to read")
+            check(not pulse.recording_streams(), "still recording after the 60-second cap")
+            messages = host.finish(timeout=15, status=0)
+        finally:
+            host.kill()
+    spoken = [m for m in messages if m["type"] != "filler"]
+    check(kinds(spoken)[-2:] == ["stopping", "final"], f"lines {host.lines[-5:]}")
+
+
 # ---- standard streams closed at start
 
 def close_fd(fd):
@@ -633,6 +676,7 @@ CASES = {
     "server_killed": microphone_vanishes(kill_server),
     "offline_dictation": offline_dictation,
     "sim_capture_ends": sim_capture_ends,
+    "real_host_not_reading": real_host_not_reading,
     "real_standard_streams_closed": real_standard_streams_closed,
     "real_silent_server": real_silent_server,
     "real_client_config_spins": real_client_config_spins,
