@@ -341,6 +341,26 @@ def fill_output_pipe(pid):
         os.close(fd)
 
 
+@with_sim
+def sim_host_not_reading(sim, directory):
+    """While the host reads nothing, interims that cannot be written replace
+    each other instead of piling up, and the host's stop is still obeyed."""
+    host = sim_host(sim, TALKING, directory)
+    try:
+        host.wait_for(lambda m: m == LISTENING, timeout=10)
+        fill_output_pipe(host.process.pid)
+        time.sleep(2.5)  # every partial of the scenario has been reported
+        host.write(STOP)
+        time.sleep(1.5)  # and its final too
+        check(host.process.poll() is None, "the helper did not wait for the host to read")
+        messages = host.finish(timeout=10, status=0)
+    finally:
+        host.kill()
+    spoken = [m for m in messages if m["type"] != "filler"]
+    check(kinds(spoken)[-2:] == ["stopping", "final"], f"lines {host.lines[-5:]}")
+    check(kinds(spoken).count("interim") <= 3, f"interims not replaced: {kinds(spoken)}")
+
+
 @with_pulse
 def real_host_not_reading(helper, pulse):
     """The host reads nothing while the user speaks: the helper's output pipe
@@ -677,6 +697,7 @@ CASES = {
     "offline_dictation": offline_dictation,
     "sim_capture_ends": sim_capture_ends,
     "real_host_not_reading": real_host_not_reading,
+    "sim_host_not_reading": sim_host_not_reading,
     "real_standard_streams_closed": real_standard_streams_closed,
     "real_silent_server": real_silent_server,
     "real_client_config_spins": real_client_config_spins,
