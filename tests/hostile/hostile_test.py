@@ -530,11 +530,12 @@ def sim_signals(sim, directory):
 
 # ---- limits: threads that cannot start, tiny stacks, oversized settings
 
-def require_plain_build(binary):
-    """Sanitizer runtimes reserve terabytes of address space up front."""
+def require_plain_build(binary, reason):
+    """Sanitizer runtimes reserve terabytes of address space up front and
+    multiply the size of every stack frame."""
     libraries = subprocess.run(["ldd", binary], capture_output=True, text=True).stdout
     if re.search(r"lib[at]san", libraries):
-        raise Skip("a sanitizer build cannot run under an address-space limit")
+        raise Skip(f"a sanitizer build cannot run {reason}")
 
 
 def with_address_space(limit):
@@ -547,7 +548,7 @@ def sim_threads_refused(sim, directory):
     """Lowers the address-space limit step by step until the helper cannot
     have a thread; every run before that is a whole run, and that one ends
     with the error line instead of an abort."""
-    require_plain_build(sim)
+    require_plain_build(sim, "under an address-space limit")
     path = os.path.join(directory, "scenario.json")
     with open(path, "w") as file:
         json.dump({}, file)
@@ -571,7 +572,9 @@ def sim_threads_refused(sim, directory):
 @with_pulse
 def real_tiny_stack(helper, pulse):
     """glibc sizes thread stacks from RLIMIT_STACK; the helper's threads (the
-    model loader, the decoder) must not inherit a few kilobytes."""
+    model loader, the decoder) must not inherit a few kilobytes. The main
+    thread itself must make do with them."""
+    require_plain_build(helper, "on a stack of a few kilobytes")
     import resource
     for limit in (16 << 10, 32 << 10):
         host = Host([helper, "--locale", "en-US"], pulse.client_env(),
