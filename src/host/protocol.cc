@@ -6,11 +6,17 @@
 
 namespace orlimbo {
 
-Message stateMessage(const std::string& state) { return {{"type", "state"}, {"state", state}}; }
+Message stateMessage(const std::string& state) {
+  return {{"type", "state"}, {"state", state}};
+}
 
-Message interimMessage(const std::string& text) { return {{"type", "interim"}, {"text", text}}; }
+Message interimMessage(const std::string& text) {
+  return {{"type", "interim"}, {"text", text}};
+}
 
-Message finalMessage(const std::string& text) { return {{"type", "final"}, {"text", text}}; }
+Message finalMessage(const std::string& text) {
+  return {{"type", "final"}, {"text", text}};
+}
 
 Message errorMessage(const std::string& sentence) {
   return {{"type", "error"}, {"message", sentence}};
@@ -19,8 +25,7 @@ Message errorMessage(const std::string& sentence) {
 Message statusMessage(bool available, const std::string& locale, const std::string* reason) {
   MessageValue reasonValue = nullptr;
   if (reason != nullptr) reasonValue = *reason;
-  return {
-      {"type", "status"}, {"available", available}, {"locale", locale}, {"reason", reasonValue}};
+  return {{"type", "status"}, {"available", available}, {"locale", locale}, {"reason", reasonValue}};
 }
 
 void emit(const Message& message) {

@@ -1,7 +1,6 @@
 #include "host/protocol.h"
 
 #include <gtest/gtest.h>
-
 #include <nlohmann/json.hpp>
 
 #include "platform/fake/fake_platform.h"
@@ -35,10 +34,7 @@ TEST_F(EmitTest, WritesOneLineAndOnlyAnInterimIsReplaceable) {
 
 TEST_F(EmitTest, AnyTranscriptStaysValidJsonOnOneLine) {
   const std::string texts[] = {
-      "say \"hi\" \\ then /",
-      "tab\tnew\nline\r\x01\x1f",
-      "Grüße, 你好, 👩‍👩‍👧",
-      std::string("nul\0byte", 8),
+      "say \"hi\" \\ then /", "tab\tnew\nline\r\x01\x1f", "Grüße, 你好, 👩‍👩‍👧", std::string("nul\0byte", 8),
       "\u2028\u2029",
   };
   for (const std::string& text : texts) {
@@ -57,9 +53,8 @@ TEST_F(EmitTest, AnyTranscriptStaysValidJsonOnOneLine) {
 // written as U+FFFD rather than the whole message being lost.
 TEST_F(EmitTest, InvalidUtf8IsReplacedNotDropped) {
   emit(finalMessage("caf\xC3 ok \xFF"));
-  EXPECT_EQ(fake.lines(),
-            std::vector<std::string>{"{\"type\":\"final\",\"text\":\"caf\xEF\xBF\xBD ok "
-                                     "\xEF\xBF\xBD\"}"});
+  EXPECT_EQ(fake.lines(), std::vector<std::string>{"{\"type\":\"final\",\"text\":\"caf\xEF\xBF\xBD ok "
+                                                   "\xEF\xBF\xBD\"}"});
 }
 
 TEST_F(EmitTest, StatusCarriesANullReasonWhenAvailable) {

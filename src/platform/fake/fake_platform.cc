@@ -18,10 +18,9 @@ void FakeMainQueue::postAfter(double seconds, Task task) {
 
 bool FakeMainQueue::runNextDueBy(double time) {
   if (exitStatuses_ != nullptr && !exitStatuses_->empty()) return false;
-  auto next =
-      std::min_element(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
-        return a.due != b.due ? a.due < b.due : a.order < b.order;
-      });
+  auto next = std::min_element(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
+    return a.due != b.due ? a.due < b.due : a.order < b.order;
+  });
   if (next == entries_.end() || next->due > time) return false;
   now_ = std::max(now_, next->due);
   Task task = std::move(next->task);

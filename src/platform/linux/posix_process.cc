@@ -137,8 +137,7 @@ std::vector<std::string> preferredLanguagesFrom(const char* (*lookup)(const char
   std::vector<std::string> languages;
   auto add = [&languages](std::string_view posixLocale) {
     std::optional<std::string> identifier = localeIdentifierFromPosix(posixLocale);
-    if (identifier &&
-        std::find(languages.begin(), languages.end(), *identifier) == languages.end()) {
+    if (identifier && std::find(languages.begin(), languages.end(), *identifier) == languages.end()) {
       languages.push_back(std::move(*identifier));
     }
   };

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
+
 #include <type_traits>
 
 #include "platform/linux/embedded_info_plist.h"

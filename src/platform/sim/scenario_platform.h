@@ -65,8 +65,7 @@ class ScenarioAudio final : public AudioServices {
 
 class ScenarioPrivacy final : public PrivacyServices {
  public:
-  ScenarioPrivacy(const Scenario& scenario, MainQueue& queue)
-      : scenario_(scenario), queue_(queue) {}
+  ScenarioPrivacy(const Scenario& scenario, MainQueue& queue) : scenario_(scenario), queue_(queue) {}
 
   int microphoneAuthorizationStatus() override { return scenario_.microphoneAuthorization; }
   void requestMicrophoneAccess(std::function<void(bool granted)> completion) override;

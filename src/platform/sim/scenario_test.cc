@@ -53,19 +53,11 @@ TEST(ScenarioTest, NoMicrophone) {
 
 TEST(ScenarioTest, RejectsWrongShapes) {
   const char* documents[] = {
-      "",
-      "[]",
-      "{",
-      R"({"speechAuthorization":"3"})",
-      R"({"speechPrompt":true})",
-      R"({"microphonePrompt":3})",
-      R"({"microphone":{"sampleRate":"fast"}})",
-      R"({"infoPlist":{"K":1}})",
-      R"({"recognizers":{"en-US":true}})",
-      R"({"recognition":[{"partial":"no time"}]})",
-      R"({"recognition":[{"at":1,"partial":2}]})",
-      R"({"recognition":{"at":1}})",
-      R"({"preferredLanguages":"en-US"})",
+      "", "[]", "{", R"({"speechAuthorization":"3"})", R"({"speechPrompt":true})",
+      R"({"microphonePrompt":3})", R"({"microphone":{"sampleRate":"fast"}})",
+      R"({"infoPlist":{"K":1}})", R"({"recognizers":{"en-US":true}})",
+      R"({"recognition":[{"partial":"no time"}]})", R"({"recognition":[{"at":1,"partial":2}]})",
+      R"({"recognition":{"at":1}})", R"({"preferredLanguages":"en-US"})",
   };
   for (const char* document : documents) EXPECT_FALSE(parseScenario(document)) << document;
 }
