@@ -1,6 +1,7 @@
 #include "platform/linux/detached_thread.h"
 
 #include <pthread.h>
+#include <signal.h>
 
 #include <memory>
 #include <new>
@@ -24,8 +25,15 @@ bool startDetachedThread(std::function<void()> work) {
   if (pthread_attr_init(&attributes) != 0) return false;
   bool ready = pthread_attr_setstacksize(&attributes, kThreadStackBytes) == 0 &&
                pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED) == 0;
+  // A new thread starts with its creator's signal mask.
+  sigset_t blocked;
+  sigset_t previous;
+  sigemptyset(&blocked);
+  for (int number : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&blocked, number);
+  pthread_sigmask(SIG_BLOCK, &blocked, &previous);
   pthread_t thread;
   bool started = ready && pthread_create(&thread, &attributes, runWork, owned.get()) == 0;
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   pthread_attr_destroy(&attributes);
   if (started) owned.release();  // the thread owns it now
   return started;

@@ -15,7 +15,9 @@ namespace orlimbo {
 inline constexpr std::size_t kThreadStackBytes = 8 * 1024 * 1024;
 
 // Runs `work` once on a new detached thread. False when the thread could not
-// be started; `work` has then not run and is destroyed.
+// be started; `work` has then not run and is destroyed. The thread (and any
+// thread it starts) blocks the termination, interrupt and hang-up signals, so
+// that they reach the main thread, whose queue handles them.
 bool startDetachedThread(std::function<void()> work);
 
 // Makes kThreadStackBytes the stack of threads that libraries start with the
