@@ -60,8 +60,15 @@ void PosixProcess::writeOutput(std::string_view bytes) {
 
 void PosixProcess::writeLine(std::string line, bool replaceable) {
   std::unique_lock<std::mutex> hold(linesLock_);
-  if (writer_ == Writer::kNone) {
+  // Only interims come in numbers that can fill the pipe; until the first
+  // one, lines are written at once, which spares a status report a thread.
+  if (writer_ == Writer::kNone && replaceable) {
     writer_ = startDetachedThread([this] { writeLines(); }) ? Writer::kRunning : Writer::kRefused;
+  }
+  if (writer_ == Writer::kNone) {
+    hold.unlock();
+    writeOutput(line);
+    return;
   }
   if (writer_ == Writer::kRefused) {
     hold.unlock();

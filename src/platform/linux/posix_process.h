@@ -31,8 +31,8 @@ class PosixProcess final : public ProcessServices {
   explicit PosixProcess(PosixMainQueue& mainQueue);
 
   void writeOutput(std::string_view bytes) override;
-  // Hands the line to the writer thread, started on the first line; without
-  // one, writes it at once.
+  // Hands the line to the writer thread, started on the first replaceable
+  // line (an interim); before it, or without one, writes the line at once.
   void writeLine(std::string line, bool replaceable) override;
   std::size_t readInput(std::span<char> buffer) override;
   bool runInBackground(std::function<void()> work) override;
