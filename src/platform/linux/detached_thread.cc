@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <memory>
 #include <new>
@@ -40,6 +41,15 @@ bool startDetachedThread(std::function<void()> work) {
 }
 
 void setDefaultThreadStack() {
+  // The main thread's stack grows up to the soft limit as it is when it grows.
+  rlimit stack{};
+  if (getrlimit(RLIMIT_STACK, &stack) == 0 && stack.rlim_cur != RLIM_INFINITY &&
+      stack.rlim_cur < kThreadStackBytes) {
+    rlim_t wanted = kThreadStackBytes;
+    if (stack.rlim_max != RLIM_INFINITY && stack.rlim_max < wanted) wanted = stack.rlim_max;
+    stack.rlim_cur = wanted;
+    setrlimit(RLIMIT_STACK, &stack);
+  }
   pthread_attr_t attributes;
   if (pthread_attr_init(&attributes) != 0) return;
   if (pthread_attr_setstacksize(&attributes, kThreadStackBytes) == 0) {

@@ -21,7 +21,9 @@ inline constexpr std::size_t kThreadStackBytes = 8 * 1024 * 1024;
 bool startDetachedThread(std::function<void()> work);
 
 // Makes kThreadStackBytes the stack of threads that libraries start with the
-// default attributes (libpulse's mainloop). Called once, first thing in main.
+// default attributes (libpulse's mainloop), and lets the main thread's stack
+// grow that far too where the hard limit allows. Called once, first thing in
+// main.
 void setDefaultThreadStack();
 
 }  // namespace orlimbo
