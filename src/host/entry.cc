@@ -82,8 +82,17 @@ void runHelper(const std::vector<std::string>& arguments, const Platform& chosen
     return;
   }
 
+  // Asked from outside to end, the run ends as a cancel ends it.
+  platform->process.onTerminationRequest([] { session->cancel(); });
+  // The reader starts before the platform is asked for anything that may
+  // take time, so that the host's commands and the end of its input are
+  // heard whatever the platform does; they wait in the main queue until the
+  // session is there.
+  bool reading = platform->process.runInBackground(readCommands);
   session = std::make_shared<DictationSession>(platform->audio.makeEngine());
-  platform->process.runInBackground(readCommands);
+  if (!reading) {
+    platform->mainQueue.post([failed = session] { failed->fail(kNoThreadSentence); });
+  }
   platform->mainQueue.post([started = session] { started->start(); });
   platform->mainQueue.parkForever();
 }

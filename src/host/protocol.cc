@@ -1,5 +1,7 @@
 #include "host/protocol.h"
 
+#include <algorithm>
+
 #include "host/process_values.h"
 
 namespace orlimbo {
@@ -33,9 +35,14 @@ Message versionMessage() {
 void emit(const Message& message) {
   std::optional<std::string> bytes = serializeMessage(message);
   if (!bytes) return;
+  bytes->push_back('\n');
+  // Each interim replaces the one before, so one still waiting to be written
+  // may be dropped for the next.
+  bool replaceable =
+      std::find(message.begin(), message.end(),
+                Message::value_type("type", std::string("interim"))) != message.end();
   std::lock_guard<std::mutex> hold(*outputLock);
-  platform->process.writeOutput(*bytes);
-  platform->process.writeOutput("\n");
+  platform->process.writeLine(std::move(*bytes), replaceable);
 }
 
 }  // namespace orlimbo

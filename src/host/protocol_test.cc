@@ -19,10 +19,17 @@ class EmitTest : public testing::Test {
   FakePlatform fake;
 };
 
-TEST_F(EmitTest, WritesTheObjectThenTheLineFeedSeparately) {
+// Only an interim may be dropped for a later one; every other message is
+// written whatever comes after it.
+TEST_F(EmitTest, WritesOneLineAndOnlyAnInterimIsReplaceable) {
+  fake.process.replaceableLines.clear();
   emit(stateMessage("listening"));
-  EXPECT_EQ(fake.process.writes, 2);
-  EXPECT_EQ(fake.events, (EventLog{R"(out {"type":"state","state":"listening"})"}));
+  emit(interimMessage("hello"));
+  emit(finalMessage("hello"));
+  emit(errorMessage("Failed."));
+  EXPECT_EQ(fake.process.writes, 4);
+  EXPECT_EQ(fake.process.replaceableLines, (std::vector<bool>{false, true, false, false}));
+  EXPECT_EQ(fake.lines()[0], R"({"type":"state","state":"listening"})");
 }
 
 TEST_F(EmitTest, AnyTranscriptStaysValidJsonOnOneLine) {

@@ -68,6 +68,13 @@ class AudioEngine {
   virtual bool start() = 0;
   // Ends capture; harmless when not running.
   virtual void stop() = 0;
+
+  // Has `handler` called when capture that start() began ends on its own: the
+  // device went away, the audio server vanished or the input was
+  // reconfigured under the engine. Called at most once, on any thread, and
+  // never once stop() has begun; it should only post to the main queue. Set
+  // before start(). By default capture is never reported to end.
+  virtual void setCaptureEndedHandler(std::function<void()> handler) { (void)handler; }
 };
 
 class AudioServices {

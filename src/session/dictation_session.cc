@@ -48,7 +48,10 @@ void DictationSession::stop() {
   if (finished || stopping) return;
   stopping = true;
   releaseMicrophone();
-  if (!request) {
+  // Before recording began there is nothing to wait for. Recording has not
+  // begun either while the platform still answers listen()'s questions
+  // about the microphone, with the request already made.
+  if (!request || !listening) {
     complete();
     return;
   }

@@ -27,6 +27,10 @@ inline constexpr double kStopGraceSeconds = 3.0;
 inline constexpr double kRecordingCapSeconds = 60.0;
 inline constexpr std::uint32_t kTapBufferFrames = 1024;
 
+// The error of a run that could not have a thread it needs.
+inline constexpr char kNoThreadSentence[] =
+    "Dictation could not start because the system is out of resources. Try again.";
+
 class DictationSession : public std::enable_shared_from_this<DictationSession> {
  public:
   explicit DictationSession(std::unique_ptr<AudioEngine> engine);
@@ -69,6 +73,7 @@ class DictationSession : public std::enable_shared_from_this<DictationSession> {
   bool installedTap = false;
   bool finished = false;
   bool stopping = false;
+  bool listening = false;  // "listening" was announced
   std::string text;
 };
 

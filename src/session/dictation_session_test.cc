@@ -19,6 +19,10 @@ Step command(const std::string& name) {
 const Step kStop = command("stop");
 const Step kCancel = command("cancel");
 const Step kEndInput = [](FakePlatform& fake) { fake.endInput(); };
+const Step kCaptureEnds = [](FakePlatform& fake) {
+  fake.audio.endCapture();
+  fake.queue.runUntilIdle();
+};
 Step advance(double seconds) {
   return [seconds](FakePlatform& fake) { fake.advanceBy(seconds); };
 }
@@ -34,6 +38,13 @@ std::function<void(FakePlatform&)> earlyInput(std::string bytes) {
   };
 }
 void speechPromptOpen(FakePlatform& fake) { fake.speech.promptAnswer.reset(); }
+// The host's line arrives while the engine answers listen()'s questions on
+// a platform that keeps the main queue serving meanwhile.
+std::function<void(FakePlatform&)> whileTheEngineAnswers(std::string name) {
+  return [name](FakePlatform& fake) {
+    fake.audio.whileAnswering = [&fake, name] { fake.command(R"({"command":")" + name + R"("})"); };
+  };
+}
 void noSetup(FakePlatform&) {}
 
 struct Ending {
@@ -47,12 +58,18 @@ struct Ending {
 using namespace lines;
 
 const Ending kEndings[] = {
+    // Without a reader the host could never stop the run.
+    {"NoThreadForTheReader", [](FakePlatform& fake) { fake.process.threadsStart = false; }, {},
+     {error(kNoThreadSentence)}, 1},
     {"CancelBeforeStart", earlyInput("{\"command\":\"cancel\"}\n"), {}, {kCancelled}, 0},
     {"EndOfInputBeforeStart", earlyInput(""), {}, {kCancelled}, 0},
     {"StopBeforeStart", earlyInput("{\"command\":\"stop\"}\n"), {}, {final("")}, 0},
     {"CancelWhileSpeechPromptOpen", speechPromptOpen, {kCancel}, {kStarting, kCancelled}, 0},
     {"EndOfInputWhileSpeechPromptOpen", speechPromptOpen, {kEndInput}, {kStarting, kCancelled}, 0},
     {"StopWhileSpeechPromptOpen", speechPromptOpen, {kStop}, {kStarting, final("")}, 0},
+    {"StopWhileTheEngineAnswers", whileTheEngineAnswers("stop"), {}, {kStarting, final("")}, 0},
+    {"CancelWhileTheEngineAnswers", whileTheEngineAnswers("cancel"), {}, {kStarting, kCancelled},
+     0},
     {"CancelWhileListening", noSetup, {kCancel}, {kStarting, kListening, kCancelled}, 0},
     {"EndOfInputWhileListening", noSetup, {kEndInput}, {kStarting, kListening, kCancelled}, 0},
     {"StopGraceDeliversLastInterim",
@@ -81,6 +98,17 @@ const Ending kEndings[] = {
      {kStarting, kListening, interim("a"), kStopping, final("a")}, 0},
     {"CapAfterAStopDoesNothing", noSetup, {advance(10), kStop, advance(100)},
      {kStarting, kListening, kStopping, final("")}, 0},
+    {"CaptureEndingEndsLikeAStop", noSetup, {partial("so far"), kCaptureEnds, advance(3)},
+     {kStarting, kListening, interim("so far"), kStopping, final("so far")}, 0},
+    {"CaptureEndingThenTheRecognizersFinal", noSetup,
+     {partial("so"), kCaptureEnds, [](FakePlatform& fake) { fake.finalResult("so far"); }},
+     {kStarting, kListening, interim("so"), kStopping, final("so far")}, 0},
+    {"StopAfterCaptureEndedIsIgnored", noSetup, {kCaptureEnds, kStop, advance(3)},
+     {kStarting, kListening, kStopping, final("")}, 0},
+    {"CaptureEndingAfterAStopIsIgnored", noSetup, {kStop, kCaptureEnds, advance(3)},
+     {kStarting, kListening, kStopping, final("")}, 0},
+    {"CancelAfterCaptureEnded", noSetup, {kCaptureEnds, kCancel},
+     {kStarting, kListening, kStopping, kCancelled}, 0},
 };
 
 class EndingTest : public testing::TestWithParam<Ending> {};
@@ -103,6 +131,20 @@ TEST_P(EndingTest, WritesItsLinesAndOneClosingMessageLast) {
   ASSERT_GE(tail.size(), 2u);
   EXPECT_EQ(tail.back(), "exit " + std::to_string(ending.exitStatus));
   EXPECT_EQ(tail[tail.size() - 2], "out " + ending.lines.back());
+}
+
+TEST(TerminationRequestTest, EndsTheRunAsACancelDoes) {
+  FakePlatform fake;
+  fake.run();
+  fake.partial("not wanted");
+  ASSERT_TRUE(fake.process.terminationTask);
+  fake.queue.post(fake.process.terminationTask);
+  fake.queue.runUntilIdle();
+  EXPECT_EQ(fake.lines(),
+            (std::vector<std::string>{lines::kStarting, lines::kListening,
+                                      lines::interim("not wanted"), lines::kCancelled}));
+  EXPECT_EQ(fake.process.exitStatuses, std::vector<int>{0});
+  EXPECT_EQ(fake.audio.tap, nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Endings, EndingTest, testing::ValuesIn(kEndings),
@@ -147,6 +189,58 @@ TEST(TeardownTest, ReleasesEverythingBeforeTheClosingLine) {
     EXPECT_EQ(fake.audio.tap, nullptr);
   }
 }
+
+// What reaches the session after its closing message, had the process not
+// ended at once: a late permission answer, recognition report, command,
+// timer or end of capture. Each is checked against the finished session and
+// does nothing at all.
+struct LateArrival {
+  const char* name;
+  std::function<void(FakePlatform&)> setup;
+  Step ending;
+  Step late;
+};
+
+const LateArrival kLateArrivals[] = {
+    {"SpeechAnswerAfterCancel", speechPromptOpen, kCancel,
+     [](FakePlatform& fake) { fake.speech.openPrompt(kSpeechAuthorized); }},
+    {"MicrophoneAnswerAfterCancel", [](FakePlatform& fake) { fake.privacy.promptAnswer.reset(); },
+     kCancel, [](FakePlatform& fake) { fake.privacy.openPrompt(true); }},
+    {"ResultAfterCancel", noSetup, kCancel, partial("late")},
+    {"ErrorAfterCancel", noSetup, kCancel, [](FakePlatform& fake) { fake.recognitionError(); }},
+    {"StopAfterCancel", noSetup, kCancel, kStop},
+    {"CapAfterCancel", noSetup, kCancel, advance(60)},
+    {"CaptureEndedAfterCancel", noSetup, kCancel, kCaptureEnds},
+    {"GraceAfterFinal", noSetup,
+     [](FakePlatform& fake) {
+       kStop(fake);
+       fake.finalResult("done");
+     },
+     advance(3)},
+    {"CancelAfterFinal", noSetup, [](FakePlatform& fake) { fake.finalResult("done"); }, kCancel},
+};
+
+class LateArrivalTest : public testing::TestWithParam<LateArrival> {};
+
+TEST_P(LateArrivalTest, DoesNothingOnceTheSessionHasEnded) {
+  const LateArrival& arrival = GetParam();
+  FakePlatform fake;
+  fake.queue.keepRunningAfterExit();
+  arrival.setup(fake);
+  fake.run();
+  arrival.ending(fake);
+  ASSERT_EQ(fake.process.exitStatuses.size(), 1u);
+  EventLog ended = fake.events;
+  int prompts = fake.privacy.prompts;
+
+  arrival.late(fake);
+  fake.queue.runUntilIdle();
+  EXPECT_EQ(fake.events, ended);
+  EXPECT_EQ(fake.privacy.prompts, prompts);
+}
+
+INSTANTIATE_TEST_SUITE_P(LateArrivals, LateArrivalTest, testing::ValuesIn(kLateArrivals),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
 }  // namespace orlimbo

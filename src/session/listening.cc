@@ -31,6 +31,9 @@ void DictationSession::listen() {
 
   AudioInputNode& input = engine->inputNode();
   AudioFormat format = input.outputFormatForBus(0);
+  // A platform that keeps the main queue serving while it answers may have
+  // seen the run end meanwhile.
+  if (finished) return;
   // Written so that a NaN rate also counts as no microphone.
   if (!(format.sampleRate > 0) || format.channelCount == 0) {
     fail(platform->sentences.noMicrophone);
@@ -40,13 +43,23 @@ void DictationSession::listen() {
   input.installTap(0, kTapBufferFrames, format,
                    [fed = request](const AudioBuffer& buffer) { fed->appendAudioPCMBuffer(buffer); });
   installedTap = true;
+  // Capture that ends on its own ends the run as the host's stop would, with
+  // the transcript so far.
+  engine->setCaptureEndedHandler([weakSelf] {
+    platform->mainQueue.post([weakSelf] {
+      if (auto self = weakSelf.lock()) self->stop();
+    });
+  });
 
   engine->prepare();
-  if (!engine->start()) {
+  bool started = engine->start();
+  if (finished) return;
+  if (!started) {
     fail(platform->sentences.microphoneStartFailed);
     return;
   }
 
+  listening = true;
   emit(stateMessage("listening"));
   platform->mainQueue.postAfter(kRecordingCapSeconds, [weakSelf] {
     if (auto self = weakSelf.lock()) self->stop();

@@ -14,6 +14,7 @@ import os
 import re
 import select
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -22,8 +23,8 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 from harness import (  # noqa: E402
-    KEY_WORDS, Failure, PrivatePulse, Skip, check, is_closing, is_compact, render_sentence,
-    require_tools, run_case)
+    KEY_WORDS, Failure, PrivatePulse, Skip, check, eventually, is_closing, is_compact,
+    render_sentence, require_tools, run_case)
 
 STOP = b'{"command":"stop"}\n'
 CANCEL = b'{"command":"cancel"}\n'
@@ -50,7 +51,7 @@ class Host:
         self.output_closed = False
         self._stderr = bytearray()
         self.process = subprocess.Popen(argv, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                        stderr=subprocess.PIPE, env=env)
+                                        stderr=subprocess.PIPE, env=env, preexec_fn=preexec)
         self._stderr_thread = threading.Thread(target=self._read_stderr, daemon=True)
         self._stderr_thread.start()
 
@@ -131,7 +132,7 @@ class Host:
             check(closings == [len(messages) - 1], f"closing lines misplaced: {self.lines}")
             promised = 1 if messages[-1]["type"] == "error" else 0
             check(code == promised, f"exit status {code} after {self.lines[-1]}")
-        check(code == status, f"exit status {code}, wanted {status}; lines {self.lines}")
+        check(status is None or code == status, f"exit status {code}, wanted {status}; lines {self.lines}")
         print("\n".join(self.lines) + f"\nexit status {code}")
         return messages
 
@@ -279,17 +280,15 @@ def real_stop_and_close_at_once(helper, pulse):
 
 def microphone_vanishes(take_away):
     """Takes the microphone away while the helper listens. The helper must not
-    crash, write to standard error or hang: the host's stop still ends the run
-    with "stopping" and one closing message."""
+    crash, write to standard error or hang, and must not wait for the host:
+    the run ends by itself as a stop ends it, with "stopping" and the final."""
     @with_pulse
     def test(helper, pulse):
         host = Host([helper, "--locale", "en-US"], pulse.client_env())
         try:
             host.wait_for(lambda m: m == LISTENING, timeout=15)
             take_away(pulse)
-            time.sleep(1)
-            check(host.process.poll() is None or host.lines, "the helper vanished without a word")
-            host.write(STOP)
+            host.wait_for(lambda m: m == STOPPING, timeout=10)
             messages = host.finish(timeout=15, status=0)
         finally:
             host.kill()
@@ -305,6 +304,320 @@ def unload_microphone(pulse):
 def kill_server(pulse):
     with open(os.path.join(pulse._dir, "pulse", "pid")) as file:
         os.kill(int(file.read().split()[0]), signal.SIGKILL)
+
+
+@with_sim
+def sim_capture_ends(sim, directory):
+    """The microphone goes away: the run ends by itself, with the text so far."""
+    scenario = {"microphone": {"endsAfter": 0.5},
+                "recognition": [{"at": 0.1, "partial": "Meet me"},
+                                {"afterEndAudio": 0.2, "final": "Meet me at noon."}]}
+    host = sim_host(sim, scenario, directory)
+    try:
+        messages = host.finish(timeout=15, status=0)
+    finally:
+        host.kill()
+    check(kinds(messages) == ["starting", "listening", "interim", "stopping", "final"],
+          f"lines {host.lines}")
+    check(messages[-1]["text"] == "Meet me at noon.", f"lines {host.lines}")
+
+
+# ---- a host that stops reading
+
+FILLER = b'{"type":"filler"}\n'
+
+
+def fill_output_pipe(pid):
+    """Fills the helper's standard output pipe from the host's side, a line at
+    a time (each write of it is atomic), so that the helper's next line does
+    not fit and its write blocks."""
+    fd = os.open(f"/proc/{pid}/fd/1", os.O_WRONLY | os.O_NONBLOCK)
+    try:
+        while True:
+            os.write(fd, FILLER)
+    except BlockingIOError:
+        pass
+    finally:
+        os.close(fd)
+
+
+@with_sim
+def sim_host_not_reading(sim, directory):
+    """While the host reads nothing, interims that cannot be written replace
+    each other instead of piling up, and the host's stop is still obeyed."""
+    host = sim_host(sim, TALKING, directory)
+    try:
+        host.wait_for(lambda m: m == LISTENING, timeout=10)
+        fill_output_pipe(host.process.pid)
+        time.sleep(2.5)  # every partial of the scenario has been reported
+        host.write(STOP)
+        time.sleep(1.5)  # and its final too
+        check(host.process.poll() is None, "the helper did not wait for the host to read")
+        messages = host.finish(timeout=10, status=0)
+    finally:
+        host.kill()
+    spoken = [m for m in messages if m["type"] != "filler"]
+    check(kinds(spoken)[-2:] == ["stopping", "final"], f"lines {host.lines[-5:]}")
+    check(kinds(spoken).count("interim") <= 3, f"interims not replaced: {kinds(spoken)}")
+
+
+@with_pulse
+def real_host_not_reading(helper, pulse):
+    """The host reads nothing while the user speaks: the helper's output pipe
+    is full. The 60-second cap must still end the recording and release the
+    microphone; the closing message waits for the host and comes last."""
+    with tempfile.TemporaryDirectory() as directory:
+        wav = render_sentence(directory)
+        host = Host([helper, "--locale", "en-US"], pulse.client_env())
+        try:
+            host.wait_for(lambda m: m == LISTENING, timeout=15)
+            listening_at = time.monotonic()
+            fill_output_pipe(host.process.pid)
+            for _ in range(3):
+                pulse.play(wav)
+            time.sleep(max(listening_at + 63 - time.monotonic(), 0))
+            check(host.process.poll() is None, "the helper did not wait for the host to read")
+            check(not pulse.recording_streams(), "still recording after the 60-second cap")
+            messages = host.finish(timeout=15, status=0)
+        finally:
+            host.kill()
+    spoken = [m for m in messages if m["type"] != "filler"]
+    check(kinds(spoken)[-2:] == ["stopping", "final"], f"lines {host.lines[-5:]}")
+
+
+# ---- standard streams closed at start
+
+def close_fd(fd):
+    return lambda: os.close(fd)
+
+
+def standard_fds(pid):
+    return [os.readlink(f"/proc/{pid}/fd/{fd}") for fd in range(3)]
+
+
+@with_pulse
+def real_standard_streams_closed(helper, pulse):
+    """A host (or a shell's `<&-`) that starts the helper with a standard
+    stream closed. Whatever the helper opens later (libpulse's wake-up pipe)
+    must not land there: a closed input is the end of input, a closed output
+    or error stream is the null device, and the exit status stays right."""
+    host = Host([helper, "--locale", "en-US"], pulse.client_env(), preexec=close_fd(0))
+    try:
+        messages = host.finish(timeout=5, status=0)
+    finally:
+        host.kill()
+    check(messages[-1] == CANCELLED, f"closed input not taken as its end: {host.lines}")
+
+    for fd in (1, 2):
+        host = Host([helper, "--locale", "en-US"], pulse.client_env(), preexec=close_fd(fd))
+        try:
+            if fd == 2:
+                host.wait_for(lambda m: m == LISTENING, timeout=15)
+            else:
+                check(eventually(pulse.recording_streams, timeout=15), "never recorded")
+            fds = standard_fds(host.process.pid)
+            check(fds[fd] == "/dev/null", f"fd {fd} closed at start is now {fds[fd]}")
+            check(fds[0].startswith("pipe:"), f"standard input is now {fds[0]}")
+            host.write(STOP)
+            host.finish(timeout=15, status=0)
+        finally:
+            host.kill()
+
+
+# ---- an audio server that never answers
+
+class SilentServer:
+    """A unix socket that accepts connections and never says a word, as a
+    hung or stopped audio server does."""
+
+    def __init__(self, directory):
+        self.path = os.path.join(directory, "silent")
+        self._socket = socket.socket(socket.AF_UNIX)
+        self._socket.bind(self.path)
+        self._socket.listen(16)
+        self._accepted = []
+        threading.Thread(target=self._accept, daemon=True).start()
+
+    def _accept(self):
+        while True:
+            try:
+                self._accepted.append(self._socket.accept()[0])
+            except OSError:
+                return
+
+    def close(self):
+        self._socket.close()
+        for connection in self._accepted:
+            connection.close()
+
+
+SOON = 1.5  # seconds within which a command at 0.3 s must have taken effect
+
+
+def answered_at_once(env, action, wanted_last, status=0):
+    """Starts the real helper in `env`, does `action(host)` at 0.3 s and checks
+    that the run ends with `wanted_last` within SOON seconds."""
+    def run(helper):
+        host = Host([helper, "--locale", "en-US"], env)
+        try:
+            time.sleep(0.3)
+            action(host)
+            started = time.monotonic()
+            messages = host.finish(timeout=10, status=status)
+            took = time.monotonic() - started
+        finally:
+            host.kill()
+        check(messages[-1] == wanted_last, f"lines {host.lines}")
+        check(took < SOON, f"took {took:.2f} s to end; lines {host.lines}")
+    return run
+
+
+HOST_ACTIONS = [
+    (lambda host: host.write(CANCEL), CANCELLED),
+    (lambda host: host.write(STOP), {"type": "final", "text": ""}),
+    (lambda host: host.close_input(), CANCELLED),
+]
+
+
+def real_silent_server(helper, sim, scripts):
+    with tempfile.TemporaryDirectory() as directory:
+        server = SilentServer(directory)
+        try:
+            env = dict(os.environ, PULSE_SERVER="unix:" + server.path)
+            for action, last in HOST_ACTIONS:
+                answered_at_once(env, action, last)(helper)
+        finally:
+            server.close()
+
+
+def real_client_config_spins(helper, sim, scripts):
+    """libpulse reads a client configuration of /dev/zero for ever; the host
+    must still be heard."""
+    env = dict(os.environ, PULSE_CLIENTCONFIG="/dev/zero")
+    for action, last in HOST_ACTIONS:
+        answered_at_once(env, action, last)(helper)
+
+
+# ---- signals
+
+@with_pulse
+def real_signals(helper, pulse):
+    for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        host = Host([helper, "--locale", "en-US"], pulse.client_env())
+        try:
+            host.wait_for(lambda m: m == LISTENING, timeout=15)
+            host.process.send_signal(number)
+            messages = host.finish(timeout=10, status=0)
+        finally:
+            host.kill()
+        check(messages[-1] == CANCELLED, f"signal {number}: lines {host.lines}")
+        check(not pulse.recording_streams(), f"signal {number}: still recording")
+
+
+@with_sim
+def sim_signals(sim, directory):
+    """A signal while a permission prompt is open, before anything listens."""
+    for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        host = sim_host(sim, PROMPT_OPEN, directory)
+        try:
+            host.wait_for(lambda m: m == STARTING, timeout=10)
+            host.process.send_signal(number)
+            messages = host.finish(timeout=10, status=0)
+        finally:
+            host.kill()
+        check(messages == [STARTING, CANCELLED], f"signal {number}: lines {host.lines}")
+
+
+# ---- limits: threads that cannot start, tiny stacks, oversized settings
+
+def require_plain_build(binary, reason):
+    """Sanitizer runtimes reserve terabytes of address space up front and
+    multiply the size of every stack frame."""
+    libraries = subprocess.run(["ldd", binary], capture_output=True, text=True).stdout
+    if re.search(r"lib[at]san", libraries):
+        raise Skip(f"a sanitizer build cannot run {reason}")
+
+
+def with_address_space(limit):
+    import resource
+    return lambda: resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
+
+
+@with_sim
+def sim_threads_refused(sim, directory):
+    """Lowers the address-space limit step by step until the helper cannot
+    have a thread; every run before that is a whole run, and that one ends
+    with the error line instead of an abort."""
+    require_plain_build(sim, "under an address-space limit")
+    path = os.path.join(directory, "scenario.json")
+    with open(path, "w") as file:
+        json.dump({}, file)
+    env = dict(os.environ, ORLIMBO_DICTATION_SCENARIO=path)
+    for megabytes in range(64, 4, -1):
+        host = Host([sim], env, preexec=with_address_space(megabytes << 20))
+        try:
+            time.sleep(0.2)
+            host.write(STOP)
+            messages = host.finish(timeout=10, status=None)
+        finally:
+            host.kill()
+        if messages and messages[-1]["type"] == "error":
+            check("out of resources" in messages[-1]["message"], f"at {megabytes} MiB: {host.lines}")
+            check(host.process.returncode == 1, f"at {megabytes} MiB: exit {host.process.returncode}")
+            return
+        check(messages and messages[-1]["type"] == "final", f"at {megabytes} MiB: {host.lines}")
+    raise Failure("no limit refused a thread")
+
+
+@with_pulse
+def real_tiny_stack(helper, pulse):
+    """glibc sizes thread stacks from RLIMIT_STACK; the helper's threads (the
+    model loader, the decoder) must not inherit a few kilobytes. Where the
+    hard limit allows, the main thread's stack may grow as usual; where it
+    does not (32 KB hard), the main thread makes do with it."""
+    require_plain_build(helper, "on a stack of a few kilobytes")
+    import resource
+    _, hard = resource.getrlimit(resource.RLIMIT_STACK)
+    # execve allows arguments and environment a quarter of the stack limit.
+    env = {"PULSE_SERVER": pulse.client_env()["PULSE_SERVER"]}
+    for soft, hard in ((16 << 10, hard), (32 << 10, 32 << 10)):
+        host = Host([helper, "--locale", "en-US"], env,
+                    preexec=lambda limits=(soft, hard): resource.setrlimit(resource.RLIMIT_STACK, limits))
+        try:
+            host.wait_for(lambda m: m == LISTENING, timeout=15)
+            time.sleep(1)
+            host.write(STOP)
+            messages = host.finish(timeout=15, status=0)
+        finally:
+            host.kill()
+        check(messages[-1]["type"] == "final", f"stack {soft}/{hard}: lines {host.lines}")
+
+
+def real_long_server_list(helper, sim, scripts):
+    """libpulse aborts on a server list of more than about 10 KB."""
+    env = dict(os.environ, PULSE_SERVER="a" * 11000)
+    host = Host([helper, "--locale", "en-US"], env)
+    try:
+        messages = host.finish(timeout=15, status=1)
+    finally:
+        host.kill()
+    check(messages[-1] == {"type": "error", "message": "No usable microphone was found."},
+          f"lines {host.lines}")
+
+
+# ---- scenario files that are not files
+
+@with_sim
+def sim_scenario_not_a_file(sim, directory):
+    fifo = os.path.join(directory, "fifo")
+    os.mkfifo(fifo)
+    for path in ("/dev/zero", fifo, directory):
+        host = Host([sim], dict(os.environ, ORLIMBO_DICTATION_SCENARIO=path))
+        try:
+            messages = host.finish(timeout=10, status=1)
+        finally:
+            host.kill()
+        check(len(messages) == 1 and messages[0]["type"] == "error", f"{path}: lines {host.lines}")
 
 
 # ---- no network, no socket but the audio server's, no file written
@@ -389,6 +702,18 @@ CASES = {
     "microphone_unloaded": microphone_vanishes(unload_microphone),
     "server_killed": microphone_vanishes(kill_server),
     "offline_dictation": offline_dictation,
+    "sim_capture_ends": sim_capture_ends,
+    "real_host_not_reading": real_host_not_reading,
+    "sim_host_not_reading": sim_host_not_reading,
+    "real_standard_streams_closed": real_standard_streams_closed,
+    "real_silent_server": real_silent_server,
+    "real_client_config_spins": real_client_config_spins,
+    "real_signals": real_signals,
+    "sim_signals": sim_signals,
+    "sim_threads_refused": sim_threads_refused,
+    "real_tiny_stack": real_tiny_stack,
+    "real_long_server_list": real_long_server_list,
+    "sim_scenario_not_a_file": sim_scenario_not_a_file,
 }
 
 

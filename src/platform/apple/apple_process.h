@@ -20,7 +20,7 @@ class AppleProcess final : public ProcessServices {
   // pipe loses no output, and input that is not there yet is not its end.
   void writeOutput(std::string_view bytes) override;
   std::size_t readInput(std::span<char> buffer) override;
-  void runInBackground(std::function<void()> work) override;
+  bool runInBackground(std::function<void()> work) override;
   std::vector<std::string> preferredLanguages() override;
   [[noreturn]] void exit(int status) override;
 };

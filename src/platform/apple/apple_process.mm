@@ -49,11 +49,12 @@ std::size_t AppleProcess::readInput(std::span<char> buffer) {
   }
 }
 
-void AppleProcess::runInBackground(std::function<void()> work) {
+bool AppleProcess::runInBackground(std::function<void()> work) {
   std::function<void()> run = std::move(work);
   dispatch_async(dispatch_get_global_queue(QOS_CLASS_USER_INITIATED, 0), ^{
     run();
   });
+  return true;
 }
 
 std::vector<std::string> AppleProcess::preferredLanguages() {

@@ -72,9 +72,11 @@ void FakeProcess::exit(int status) {
   events_.push_back("exit " + std::to_string(status));
 }
 
-void FakeProcess::runInBackground(std::function<void()> work) {
+bool FakeProcess::runInBackground(std::function<void()> work) {
+  if (!threadsStart) return false;
   reader_ = std::move(work);
   if (readerRunsAtOnce) runReader();
+  return true;
 }
 
 void FakeProcess::runReader() {
@@ -170,7 +172,10 @@ namespace {
 class FakeInput final : public AudioInputNode {
  public:
   FakeInput(FakeAudio& audio, EventLog& events) : audio_(audio), events_(events) {}
-  AudioFormat outputFormatForBus(int) override { return audio_.format; }
+  AudioFormat outputFormatForBus(int) override {
+    if (auto hook = std::exchange(audio_.whileAnswering, nullptr)) hook();
+    return audio_.format;
+  }
   void installTap(int bus, std::uint32_t bufferSize, AudioFormat format, TapBlock block) override {
     events_.push_back("tap.install " + std::to_string(bus));
     audio_.tapBufferSize = bufferSize;
@@ -195,9 +200,13 @@ class FakeEngine final : public AudioEngine {
   void prepare() override { events_.push_back("engine.prepare"); }
   bool start() override {
     events_.push_back("engine.start");
+    if (auto hook = std::exchange(audio_.whileAnswering, nullptr)) hook();
     return audio_.startSucceeds;
   }
   void stop() override { events_.push_back("engine.stop"); }
+  void setCaptureEndedHandler(std::function<void()> handler) override {
+    audio_.captureEnded = std::move(handler);
+  }
 
  private:
   FakeAudio& audio_;
@@ -215,6 +224,10 @@ std::unique_ptr<AudioEngine> FakeAudio::makeEngine() {
 void FakeAudio::capture(const void* native) {
   static const float kSilence[1024] = {};
   if (tap) tap(AudioBuffer{format, 1024, std::span<const float>(kSilence), native});
+}
+
+void FakeAudio::endCapture() {
+  if (captureEnded) std::exchange(captureEnded, nullptr)();
 }
 
 // ---- privacy

@@ -39,6 +39,9 @@ class FakeMainQueue final : public MainQueue {
 
   // Once the process has exited, no task runs any more, as in a real process.
   void haltAfterExit(const std::vector<int>& exitStatuses) { exitStatuses_ = &exitStatuses; }
+  // Tasks run on after the exit, as they would if the exit were slow or
+  // failed: shows what the session does with them once it has ended.
+  void keepRunningAfterExit() { exitStatuses_ = nullptr; }
 
  private:
   struct Entry {
@@ -59,9 +62,16 @@ class FakeProcess final : public ProcessServices {
   explicit FakeProcess(EventLog& events) : events_(events) {}
 
   void writeOutput(std::string_view bytes) override;
+  void writeLine(std::string line, bool replaceable) override {
+    replaceableLines.push_back(replaceable);
+    writeOutput(line);
+  }
   std::size_t readInput(std::span<char> buffer) override;
-  void runInBackground(std::function<void()> work) override;
+  bool runInBackground(std::function<void()> work) override;
   std::vector<std::string> preferredLanguages() override { return preferred; }
+  void onTerminationRequest(std::function<void()> task) override {
+    terminationTask = std::move(task);
+  }
   void exit(int status) override;
 
   // Runs the background work (the command reader) to completion over the
@@ -73,9 +83,14 @@ class FakeProcess final : public ProcessServices {
   std::string output;
   std::vector<int> exitStatuses;
   int writes = 0;
+  std::vector<bool> replaceableLines;  // of each line handed to writeLine, in order
   // Runs the reader as soon as it is started, before start-up posts start(),
   // as a reader that decodes the host's first lines at once would.
   bool readerRunsAtOnce = false;
+  // Cleared to refuse every background thread.
+  bool threadsStart = true;
+  // What the platform runs when the process is asked from outside to end.
+  std::function<void()> terminationTask;
 
  private:
   EventLog& events_;
@@ -123,14 +138,20 @@ class FakeAudio final : public AudioServices {
   // Hands one captured buffer to the installed tap, if any, carrying `native`
   // as the platform's own buffer object.
   void capture(const void* native = nullptr);
+  // Capture ends on its own: calls the engine's capture-ended handler, if any.
+  void endCapture();
 
   AudioFormat format{48000, 1};
+  // Runs once, the next time the engine answers for the format or starts, as
+  // on a platform that keeps the main queue serving while it answers.
+  std::function<void()> whileAnswering;
   bool startSucceeds = true;
   bool reachable = true;
   int reachChecks = 0;
   std::optional<std::uint32_t> tapBufferSize;
   std::optional<AudioFormat> tapFormat;
   AudioInputNode::TapBlock tap;
+  std::function<void()> captureEnded;
 
  private:
   EventLog& events_;

@@ -1,14 +1,17 @@
 #include "platform/linux/linux_privacy.h"
 
-#include <thread>
 #include <utility>
 
+#include "platform/linux/detached_thread.h"
 #include "platform/linux/embedded_info_plist.h"
 
 namespace orlimbo {
 
 void answerFromAnotherThread(std::function<void()> answer) {
-  std::thread(std::move(answer)).detach();
+  // The answers only post to the main queue, so without a thread of its own
+  // an answer is given on the caller's.
+  std::function<void()> kept = answer;
+  if (!startDetachedThread(std::move(answer))) kept();
 }
 
 int LinuxPrivacy::microphoneAuthorizationStatus() { return kMicrophoneAuthorized; }

@@ -50,8 +50,9 @@ class BackendRecognizer final : public SpeechRecognizer {
                                                    ResultHandler handler) override {
     DictationBackend* loaded = fetchBackend(backend);
     if (loaded != nullptr) return loaded->recognitionTask(files, std::move(request), handler);
-    // The handler only posts to the main queue, so it may run on this thread.
-    handler(std::nullopt, RecognitionError{});
+    // Nothing is reported: without the backend there is no microphone either,
+    // and the session says so as soon as it asks for the input format. An
+    // error here would overtake that answer while the format is awaited.
     return std::make_unique<NothingToCancel>();
   }
 

@@ -1,6 +1,13 @@
 #include "platform/linux/posix_main_queue.h"
 
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <utility>
 
@@ -14,7 +21,42 @@ struct Later {
   }
 };
 
+// What the signal handler may touch: lock-free atomics and write(2).
+std::atomic<bool> signalReceived{false};
+std::atomic<int> signalWakeFd{-1};
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
+
+extern "C" void noteSignal(int) {
+  int saved = errno;
+  signalReceived.store(true);
+  int fd = signalWakeFd.load();
+  if (fd >= 0) {
+    char byte = 's';
+    [[maybe_unused]] ssize_t ignored = ::write(fd, &byte, 1);
+  }
+  errno = saved;
+}
+
+// Without a wake-up pipe, how long the queue waits before it looks again.
+constexpr auto kPollWithoutPipe = std::chrono::milliseconds(5);
+
 }  // namespace
+
+PosixMainQueue::PosixMainQueue() {
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
+    wakeRead_ = ends[0];
+    wakeWrite_ = ends[1];
+  }
+}
+
+PosixMainQueue::~PosixMainQueue() {
+  if (wakeRead_ < 0) return;
+  int expected = wakeWrite_;
+  signalWakeFd.compare_exchange_strong(expected, -1);
+  ::close(wakeRead_);
+  ::close(wakeWrite_);
+}
 
 void PosixMainQueue::post(Task task) { add(Clock::now(), std::move(task)); }
 
@@ -31,19 +73,60 @@ void PosixMainQueue::add(Clock::time_point due, Task task) {
     entries_.push_back({due, posted_++, std::move(task)});
     std::push_heap(entries_.begin(), entries_.end(), Later());
   }
-  changed_.notify_one();
+  wake();
+}
+
+void PosixMainQueue::wake() {
+  if (wakeWrite_ < 0) return;
+  char byte = 'p';
+  // A full pipe already holds a wake-up.
+  [[maybe_unused]] ssize_t ignored = ::write(wakeWrite_, &byte, 1);
+}
+
+void PosixMainQueue::runOnSignals(std::initializer_list<int> signals, Task task) {
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    onSignal_ = std::move(task);
+  }
+  signalWakeFd.store(wakeWrite_);
+  struct sigaction action {};
+  action.sa_handler = noteSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (int number : signals) ::sigaction(number, &action, nullptr);
+}
+
+void PosixMainQueue::waitForWake(std::optional<Clock::time_point> until) {
+  // poll(2) takes milliseconds in an int; a day at most, then look again.
+  std::chrono::milliseconds left = std::chrono::hours(24);
+  if (until) {
+    left = std::min(left, std::chrono::ceil<std::chrono::milliseconds>(*until - Clock::now()));
+  }
+  if (wakeRead_ < 0) left = std::min<std::chrono::milliseconds>(left, kPollWithoutPipe);
+  int timeout = static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+  if (wakeRead_ < 0) {
+    ::poll(nullptr, 0, timeout);
+    return;
+  }
+  pollfd ready{wakeRead_, POLLIN, 0};
+  if (::poll(&ready, 1, timeout) > 0) {
+    char drained[256];
+    while (::read(wakeRead_, drained, sizeof drained) > 0) {
+    }
+  }
 }
 
 MainQueue::Task PosixMainQueue::nextTask() {
   std::unique_lock<std::mutex> hold(lock_);
   for (;;) {
-    if (entries_.empty()) {
-      changed_.wait(hold);
-      continue;
-    }
-    Clock::time_point due = entries_.front().due;
-    if (due <= Clock::now()) break;
-    changed_.wait_until(hold, due);
+    if (onSignal_ && signalReceived.load()) return std::exchange(onSignal_, nullptr);
+    Clock::time_point now = Clock::now();
+    if (!entries_.empty() && entries_.front().due <= now) break;
+    std::optional<Clock::time_point> until;
+    if (!entries_.empty()) until = entries_.front().due;
+    hold.unlock();
+    waitForWake(until);
+    hold.lock();
   }
   std::pop_heap(entries_.begin(), entries_.end(), Later());
   Task task = std::move(entries_.back().task);
@@ -52,6 +135,10 @@ MainQueue::Task PosixMainQueue::nextTask() {
 }
 
 void PosixMainQueue::runNext() { nextTask()(); }
+
+void PosixMainQueue::runTasksUntil(const std::function<bool()>& done) {
+  while (!done()) runNext();
+}
 
 void PosixMainQueue::parkForever() {
   for (;;) runNext();

@@ -1,13 +1,17 @@
 // The main queue on POSIX: tasks and delayed tasks in one queue ordered by
 // the moment they become due on the monotonic clock, run one at a time by the
-// thread that calls parkForever (the main thread).
+// thread that calls parkForever (the main thread). The thread waits in poll(2)
+// on a pipe that posts and signal handlers write to, so that a signal can
+// wake it without doing anything a signal handler must not.
 #ifndef ORLIMBO_PLATFORM_LINUX_POSIX_MAIN_QUEUE_H_
 #define ORLIMBO_PLATFORM_LINUX_POSIX_MAIN_QUEUE_H_
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "platform/main_queue.h"
@@ -16,12 +20,24 @@ namespace orlimbo {
 
 class PosixMainQueue final : public MainQueue {
  public:
+  PosixMainQueue();
+  ~PosixMainQueue() override;
+
   void post(Task task) override;
   void postAfter(double seconds, Task task) override;
   void parkForever() override;
 
   // Runs the next task, waiting until one is due.
   void runNext();
+
+  // Runs tasks as they become due until `done` answers true; whoever makes it
+  // true posts a task to have it looked at. Lets a caller on the main queue
+  // wait for another thread while the queue keeps serving.
+  void runTasksUntil(const std::function<bool()>& done);
+
+  // Runs `task` once, before any other task, after the process has received
+  // one of `signals`. One queue per process may watch signals, once.
+  void runOnSignals(std::initializer_list<int> signals, Task task);
 
  private:
   using Clock = std::chrono::steady_clock;
@@ -32,11 +48,17 @@ class PosixMainQueue final : public MainQueue {
   };
   void add(Clock::time_point due, Task task);
   Task nextTask();
+  void wake();
+  void waitForWake(std::optional<Clock::time_point> until);
 
   std::mutex lock_;
-  std::condition_variable changed_;
   std::vector<Entry> entries_;  // a heap: earliest due (then first posted) on top
   std::uint64_t posted_ = 0;
+  Task onSignal_;
+  // Read and write ends of the wake-up pipe; -1 when there is none, and the
+  // queue then looks again every few milliseconds.
+  int wakeRead_ = -1;
+  int wakeWrite_ = -1;
 };
 
 }  // namespace orlimbo

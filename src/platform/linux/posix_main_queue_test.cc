@@ -1,6 +1,8 @@
 #include "platform/linux/posix_main_queue.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <string>
@@ -44,6 +46,38 @@ TEST(PosixMainQueueTest, WakesForTasksPostedFromOtherThreads) {
   poster.join();
   EXPECT_EQ(ran.size(), 100u);
   EXPECT_EQ(ran.substr(0, 10), "0123456789");
+}
+
+// The signal handler only wakes the queue; the task runs on the queue's own
+// thread, once, ahead of tasks that are not yet due.
+TEST(PosixMainQueueTest, RunsTheSignalTaskOnceWhenASignalArrives) {
+  PosixMainQueue queue;
+  std::thread::id ranOn;
+  int runs = 0;
+  queue.runOnSignals({SIGUSR2}, [&] {
+    ranOn = std::this_thread::get_id();
+    ++runs;
+  });
+  queue.postAfter(3600, [] { FAIL() << "a far task ran first"; });
+  std::thread signaller([] {
+    // The signal goes to the thread that waits in the queue, as it does in
+    // the helper, where every other thread blocks it.
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGUSR2);
+    pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+    ::kill(::getpid(), SIGUSR2);
+  });
+  queue.runNext();
+  signaller.join();
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(ranOn, std::this_thread::get_id());
+
+  // A second signal finds the task gone: the queue goes on with its tasks.
+  ::kill(::getpid(), SIGUSR2);
+  queue.post([] {});
+  queue.runNext();
+  EXPECT_EQ(runs, 1);
 }
 
 }  // namespace

@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <thread>
+#include <utility>
+
+#include "platform/linux/detached_thread.h"
 
 namespace orlimbo {
 namespace {
@@ -25,13 +27,23 @@ bool waitedUntilReady(int fd, short events) {
 
 }  // namespace
 
-PosixProcess::PosixProcess() {
+void guardStandardDescriptors() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+    // open(2) takes the lowest free descriptor, which is this one: the lower
+    // ones are open by now.
+    int parked = ::open("/dev/null", O_RDWR);
+    if (parked >= 0 && parked != fd) ::close(parked);
+  }
+}
+
+PosixProcess::PosixProcess(PosixMainQueue& mainQueue) : mainQueue_(mainQueue) {
   signal(SIGPIPE, SIG_IGN);
   // The helper has nothing to say on standard error, and the libraries it
   // uses must not say anything there either: libpulse prints some failures
   // (a missing cookie, for one) at a level no setting turns off.
   int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-  if (nowhere >= 0) {
+  if (nowhere >= 0 && nowhere != STDERR_FILENO) {
     ::dup2(nowhere, STDERR_FILENO);
     ::close(nowhere);
   }
@@ -46,6 +58,47 @@ void PosixProcess::writeOutput(std::string_view bytes) {
   }
 }
 
+void PosixProcess::writeLine(std::string line, bool replaceable) {
+  std::unique_lock<std::mutex> hold(linesLock_);
+  // Only interims come in numbers that can fill the pipe; until the first
+  // one, lines are written at once, which spares a status report a thread.
+  if (writer_ == Writer::kNone && replaceable) {
+    writer_ = startDetachedThread([this] { writeLines(); }) ? Writer::kRunning : Writer::kRefused;
+  }
+  if (writer_ == Writer::kNone) {
+    hold.unlock();
+    writeOutput(line);
+    return;
+  }
+  if (writer_ == Writer::kRefused) {
+    hold.unlock();
+    writeOutput(line);
+    return;
+  }
+  if (replaceable && lastReplaceable_ && !lines_.empty()) {
+    lines_.back() = std::move(line);
+  } else {
+    lines_.push_back(std::move(line));
+  }
+  lastReplaceable_ = replaceable;
+  linesChanged_.notify_all();
+}
+
+void PosixProcess::writeLines() {
+  std::unique_lock<std::mutex> hold(linesLock_);
+  for (;;) {
+    linesChanged_.wait(hold, [this] { return !lines_.empty(); });
+    std::string line = std::move(lines_.front());
+    lines_.pop_front();
+    writing_ = true;
+    hold.unlock();
+    writeOutput(line);
+    hold.lock();
+    writing_ = false;
+    linesChanged_.notify_all();
+  }
+}
+
 std::size_t PosixProcess::readInput(std::span<char> buffer) {
   for (;;) {
     ssize_t count = ::read(STDIN_FILENO, buffer.data(), buffer.size());
@@ -54,8 +107,12 @@ std::size_t PosixProcess::readInput(std::span<char> buffer) {
   }
 }
 
-void PosixProcess::runInBackground(std::function<void()> work) {
-  std::thread(std::move(work)).detach();
+bool PosixProcess::runInBackground(std::function<void()> work) {
+  return startDetachedThread(std::move(work));
+}
+
+void PosixProcess::onTerminationRequest(std::function<void()> task) {
+  mainQueue_.runOnSignals({SIGTERM, SIGINT, SIGHUP}, std::move(task));
 }
 
 std::vector<std::string> PosixProcess::preferredLanguages() {
@@ -63,6 +120,12 @@ std::vector<std::string> PosixProcess::preferredLanguages() {
 }
 
 void PosixProcess::exit(int status) {
+  {
+    // The closing message is among the lines still waiting. A host that
+    // never reads keeps the process here, with the microphone released.
+    std::unique_lock<std::mutex> hold(linesLock_);
+    linesChanged_.wait(hold, [this] { return lines_.empty() && !writing_; });
+  }
   // _exit runs no static destructors and no atexit handlers, so threads still
   // blocked in a read or capturing audio never see half-destroyed globals.
   // Standard output is unbuffered, so nothing is left to flush.

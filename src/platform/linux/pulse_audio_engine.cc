@@ -3,7 +3,10 @@
 #include <pulse/pulseaudio.h>
 #include <pulse/rtclock.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orlimbo {
@@ -16,6 +19,15 @@ namespace {
 constexpr pa_usec_t kConnectTimeout = 5 * PA_USEC_PER_SEC;
 constexpr pa_usec_t kReplyTimeout = 3 * PA_USEC_PER_SEC;
 constexpr std::uint32_t kFramesPerTap = 1024;
+
+// libpulse aborts the process on a server list longer than about 10 KB; a
+// real one (a few addresses) is far shorter than this.
+constexpr std::size_t kMaxServerListBytes = 4096;
+
+bool serverListUsable() {
+  const char* servers = std::getenv("PULSE_SERVER");
+  return servers == nullptr || std::strlen(servers) <= kMaxServerListBytes;
+}
 
 bool usable(AudioFormat format) {
   return format.sampleRate > 0 && format.sampleRate <= PA_RATE_MAX && format.channelCount > 0 &&
@@ -35,6 +47,7 @@ class PulseCapture {
   AudioFormat defaultSourceFormat();
   void setTap(AudioFormat format, AudioInputNode::TapBlock block);
   void removeTap();
+  void setCaptureEndedHandler(std::function<void()> handler);
   bool start();
   void stop();
 
@@ -51,9 +64,15 @@ class PulseCapture {
   void dropConnection();
   void collect(const void* data, std::size_t bytes);
 
+  void reportIfCaptureEnded();
+
   static void signal(void* self);
-  static void onContextState(pa_context*, void* self) { signal(self); }
-  static void onStreamState(pa_stream*, void* self) { signal(self); }
+  static void onContextState(pa_context*, void* self) { changed(self); }
+  static void onStreamState(pa_stream*, void* self) { changed(self); }
+  static void changed(void* self) {
+    static_cast<PulseCapture*>(self)->reportIfCaptureEnded();
+    signal(self);
+  }
   static void onReadable(pa_stream* stream, std::size_t, void* self);
   static void onServerInfo(pa_context*, const pa_server_info* info, void* query);
   static void onSourceInfo(pa_context*, const pa_source_info* info, int eol, void* query);
@@ -62,6 +81,8 @@ class PulseCapture {
   pa_context* context = nullptr;
   pa_stream* stream = nullptr;
   AudioInputNode::TapBlock tap;
+  std::function<void()> captureEnded;
+  bool recording = false;  // a stream is ready and not being closed by us
   AudioFormat tapFormat;
   AudioFormat streamFormat;
   std::vector<float> collected;
@@ -93,6 +114,8 @@ struct PulseCapture::Query {
 };
 
 PulseCapture::PulseCapture() {
+  // Without a usable server list there is no server, and so no microphone.
+  if (!serverListUsable()) return;
   mainloop = pa_threaded_mainloop_new();
   if (mainloop == nullptr) return;
   pa_proplist* properties = pa_proplist_new();
@@ -117,6 +140,7 @@ PulseCapture::~PulseCapture() {
   {
     Lock lock(mainloop);
     tap = nullptr;
+    captureEnded = nullptr;
     closeStream();
     dropConnection();
   }
@@ -227,11 +251,30 @@ void PulseCapture::removeTap() {
   closeStream();
 }
 
+void PulseCapture::setCaptureEndedHandler(std::function<void()> handler) {
+  Lock lock(mainloop);
+  captureEnded = std::move(handler);
+}
+
+// The server or the source is gone while we record: the stream or the whole
+// connection has failed without our asking.
+void PulseCapture::reportIfCaptureEnded() {
+  if (!recording || !captureEnded) return;
+  bool streamLost = stream == nullptr || !PA_STREAM_IS_GOOD(pa_stream_get_state(stream));
+  bool serverLost = context == nullptr || !PA_CONTEXT_IS_GOOD(pa_context_get_state(context));
+  if (!streamLost && !serverLost) return;
+  recording = false;
+  std::exchange(captureEnded, nullptr)();
+}
+
 bool PulseCapture::start() {
   Lock lock(mainloop);
   if (stream != nullptr) return true;
   AudioFormat format = usable(tapFormat) ? tapFormat : queryDefaultSourceFormat();
-  return usable(format) && connected() && openStream(format);
+  recording = usable(format) && connected() && openStream(format);
+  // The stream may have failed in the moment since it became ready.
+  reportIfCaptureEnded();
+  return stream != nullptr;
 }
 
 void PulseCapture::stop() {
@@ -276,6 +319,7 @@ bool PulseCapture::openStream(AudioFormat format) {
 }
 
 void PulseCapture::closeStream() {
+  recording = false;
   collected.clear();
   if (stream == nullptr) return;
   pa_stream_set_read_callback(stream, nullptr, nullptr);
@@ -360,6 +404,9 @@ class PulseEngine final : public AudioEngine {
   void prepare() override {}
   bool start() override { return capture.start(); }
   void stop() override { capture.stop(); }
+  void setCaptureEndedHandler(std::function<void()> handler) override {
+    capture.setCaptureEndedHandler(std::move(handler));
+  }
 
  private:
   PulseCapture capture;

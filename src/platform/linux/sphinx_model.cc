@@ -4,8 +4,9 @@
 #include <sphinxbase/err.h>
 #include <unistd.h>
 
-#include <thread>
 #include <utility>
+
+#include "platform/linux/detached_thread.h"
 
 namespace orlimbo {
 namespace {
@@ -61,8 +62,9 @@ void SphinxModel::preload() {
     stage = Stage::kLoading;
   }
   // The thread owns the model until loading ends, so it may outlive every
-  // other owner; nothing waits for it to finish.
-  std::thread([self = shared_from_this()] { self->load(); }).detach();
+  // other owner; nothing waits for it to finish. Without a thread the model
+  // is not loaded, and every recognition that waits for it reports an error.
+  if (!startDetachedThread([self = shared_from_this()] { self->load(); })) finishLoading(nullptr);
 }
 
 void SphinxModel::load() {

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 #include <string>
-#include <thread>
 #include <utility>
 
+#include "platform/linux/detached_thread.h"
 #include "platform/linux/speech_audio_converter.h"
 #include "platform/linux/transcript_format.h"
 
@@ -72,6 +72,8 @@ class Recognition {
 
   void run();
   void cancel();
+  // What the handler hears when the recognition cannot run at all.
+  void refuse() { deliver(std::nullopt, RecognitionError{}); }
 
  private:
   void decode(ps_decoder_t* decoder);
@@ -192,8 +194,11 @@ class PocketSphinxTask final : public RecognitionTask {
   explicit PocketSphinxTask(std::shared_ptr<Recognition> recognition)
       : recognition(std::move(recognition)) {
     // Nothing joins the thread: after a cancel it ends the utterance on its
-    // own, and after a fatal engine error it never ends.
-    std::thread([running = this->recognition] { running->run(); }).detach();
+    // own, and after a fatal engine error it never ends. Without a thread
+    // nothing is decoded, which the handler hears as an error.
+    if (!startDetachedThread([running = this->recognition] { running->run(); })) {
+      this->recognition->refuse();
+    }
   }
   ~PocketSphinxTask() override { recognition->cancel(); }
 

@@ -4,13 +4,12 @@
 // the default scenario runs.
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "host/entry.h"
 #include "host/protocol.h"
+#include "platform/linux/detached_thread.h"
 #include "platform/linux/posix_main_queue.h"
 #include "platform/linux/posix_process.h"
 #include "platform/sim/scenario_platform.h"
@@ -20,11 +19,9 @@ namespace {
 std::optional<orlimbo::Scenario> loadScenario() {
   const char* path = std::getenv("ORLIMBO_DICTATION_SCENARIO");
   if (path == nullptr || *path == '\0') return orlimbo::defaultScenario();
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return std::nullopt;
-  std::ostringstream text;
-  text << file.rdbuf();
-  return orlimbo::parseScenario(text.str());
+  std::optional<std::string> text = orlimbo::readScenarioFile(path);
+  if (!text) return std::nullopt;
+  return orlimbo::parseScenario(*text);
 }
 
 // A scenario that cannot be used is the host developer's mistake; it is told
@@ -41,14 +38,17 @@ std::optional<orlimbo::Scenario> loadScenario() {
 
 int main(int argc, char** argv) {
   using namespace orlimbo;
-  auto* process = new PosixProcess;
+  // Before anything opens a descriptor or starts a thread.
+  guardStandardDescriptors();
+  setDefaultThreadStack();
+  // Never destroyed: the process ends through _exit while they are in use.
+  auto* mainQueue = new PosixMainQueue;
+  auto* process = new PosixProcess(*mainQueue);
   std::optional<Scenario> loaded = loadScenario();
   if (!loaded) refuseScenario(*process);
-  // Never destroyed: the process ends through _exit while they are in use.
   auto* scenario = new Scenario(std::move(*loaded));
-  auto* mainQueue = new PosixMainQueue;
   auto* speech = new ScenarioSpeech(*scenario, *mainQueue);
-  auto* audio = new ScenarioAudio(*scenario);
+  auto* audio = new ScenarioAudio(*scenario, *mainQueue);
   auto* privacy = new ScenarioPrivacy(*scenario, *mainQueue);
   auto* scriptedProcess = new ScenarioProcess(*scenario, *process);
   runHelper(std::vector<std::string>(argv, argv + argc),

@@ -1,5 +1,10 @@
 #include "platform/sim/scenario.h"
 
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <nlohmann/json.hpp>
 
 #include <type_traits>
@@ -70,7 +75,8 @@ bool readMicrophone(const json& object, Scenario& scenario) {
   }
   return found->is_object() && read(*found, "sampleRate", scenario.microphone.sampleRate) &&
          read(*found, "channels", scenario.microphone.channelCount) &&
-         read(*found, "startFails", scenario.microphoneStartFails);
+         read(*found, "startFails", scenario.microphoneStartFails) &&
+         readAnswer(*found, "endsAfter", scenario.microphoneEndsAfter);
 }
 
 bool readInfoPlist(const json& object, Scenario& scenario) {
@@ -151,6 +157,32 @@ std::optional<Scenario> parseScenario(std::string_view text) {
                readRecognition(object, scenario);
   if (!valid) return std::nullopt;
   return scenario;
+}
+
+std::optional<std::string> readScenarioFile(const char* path) {
+  // Non-blocking, so that opening a FIFO does not wait for its writer.
+  int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return std::nullopt;
+  std::optional<std::string> text;
+  struct stat status {};
+  if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+      static_cast<std::size_t>(status.st_size) <= kMaxScenarioBytes) {
+    // One byte more than allowed shows a file that grew since fstat.
+    std::string bytes(kMaxScenarioBytes + 1, '\0');
+    std::size_t used = 0;
+    for (;;) {
+      ssize_t count = ::read(fd, bytes.data() + used, bytes.size() - used);
+      if (count < 0 && errno == EINTR) continue;
+      if (count <= 0) {
+        if (count == 0 && used <= kMaxScenarioBytes) text = bytes.substr(0, used);
+        break;
+      }
+      used += static_cast<std::size_t>(count);
+      if (used == bytes.size()) break;
+    }
+  }
+  ::close(fd);
+  return text;
 }
 
 }  // namespace orlimbo

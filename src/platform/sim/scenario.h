@@ -3,6 +3,7 @@
 #ifndef ORLIMBO_PLATFORM_SIM_SCENARIO_H_
 #define ORLIMBO_PLATFORM_SIM_SCENARIO_H_
 
+#include <cstddef>
 #include <map>
 #include <optional>
 #include <string>
@@ -35,12 +36,21 @@ struct Scenario {
   std::map<std::string, std::string> infoPlist;  // the executable's property list
   AudioFormat microphone{48000, 1};
   bool microphoneStartFails = false;
+  std::optional<double> microphoneEndsAfter;  // capture ends on its own this long after it began
   std::vector<ScenarioEvent> recognition;
 };
 
 // The scenario that runs when none is named: everything available, and a
 // short dictation that a host can stop at any time.
 Scenario defaultScenario();
+
+// The largest scenario file the simulated helper reads.
+inline constexpr std::size_t kMaxScenarioBytes = 1024 * 1024;
+
+// The bytes of the scenario file at `path`; absent unless it is a regular
+// file of at most kMaxScenarioBytes that can be read. Never waits for a
+// writer (a FIFO) and never reads without end (a device).
+std::optional<std::string> readScenarioFile(const char* path);
 
 // `json` read over the default scenario: keys that are absent keep their
 // defaults. Absent when the document or one of its values has the wrong shape.

@@ -90,15 +90,35 @@ class ScenarioInput final : public AudioInputNode {
 
 class ScenarioEngine final : public AudioEngine {
  public:
-  ScenarioEngine(AudioFormat format, bool startFails) : input_(format), startFails_(startFails) {}
+  ScenarioEngine(const Scenario& scenario, MainQueue& queue)
+      : scenario_(scenario), queue_(queue), input_(scenario.microphone) {}
   AudioInputNode& inputNode() override { return input_; }
   void prepare() override {}
-  bool start() override { return !startFails_; }
-  void stop() override {}
+  bool start() override {
+    if (scenario_.microphoneStartFails) return false;
+    if (scenario_.microphoneEndsAfter) {
+      queue_.postAfter(*scenario_.microphoneEndsAfter, [running = running_] {
+        if (running->stopped) return;
+        if (running->captureEnded) std::exchange(running->captureEnded, nullptr)();
+      });
+    }
+    return true;
+  }
+  void stop() override { running_->stopped = true; }
+  void setCaptureEndedHandler(std::function<void()> handler) override {
+    running_->captureEnded = std::move(handler);
+  }
 
  private:
+  // Shared with the timer that ends the capture, which may outlive the engine.
+  struct Running {
+    bool stopped = false;
+    std::function<void()> captureEnded;
+  };
+  const Scenario& scenario_;
+  MainQueue& queue_;
   ScenarioInput input_;
-  bool startFails_;
+  std::shared_ptr<Running> running_ = std::make_shared<Running>();
 };
 
 }  // namespace
@@ -123,7 +143,7 @@ std::shared_ptr<RecognitionRequest> ScenarioSpeech::makeRequest() {
 }
 
 std::unique_ptr<AudioEngine> ScenarioAudio::makeEngine() {
-  return std::make_unique<ScenarioEngine>(scenario_.microphone, scenario_.microphoneStartFails);
+  return std::make_unique<ScenarioEngine>(scenario_, queue_);
 }
 
 void ScenarioPrivacy::requestMicrophoneAccess(std::function<void(bool granted)> completion) {

@@ -22,8 +22,14 @@ class ScenarioProcess final : public ProcessServices {
 
   void writeOutput(std::string_view bytes) override { real_.writeOutput(bytes); }
   std::size_t readInput(std::span<char> buffer) override { return real_.readInput(buffer); }
-  void runInBackground(std::function<void()> work) override {
-    real_.runInBackground(std::move(work));
+  void writeLine(std::string line, bool replaceable) override {
+    real_.writeLine(std::move(line), replaceable);
+  }
+  bool runInBackground(std::function<void()> work) override {
+    return real_.runInBackground(std::move(work));
+  }
+  void onTerminationRequest(std::function<void()> task) override {
+    real_.onTerminationRequest(std::move(task));
   }
   std::vector<std::string> preferredLanguages() override { return scenario_.preferredLanguages; }
   void exit(int status) override { real_.exit(status); }
@@ -49,11 +55,12 @@ class ScenarioSpeech final : public SpeechServices {
 
 class ScenarioAudio final : public AudioServices {
  public:
-  explicit ScenarioAudio(const Scenario& scenario) : scenario_(scenario) {}
+  ScenarioAudio(const Scenario& scenario, MainQueue& queue) : scenario_(scenario), queue_(queue) {}
   std::unique_ptr<AudioEngine> makeEngine() override;
 
  private:
   const Scenario& scenario_;
+  MainQueue& queue_;
 };
 
 class ScenarioPrivacy final : public PrivacyServices {

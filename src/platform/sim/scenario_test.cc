@@ -1,6 +1,11 @@
 #include "platform/sim/scenario.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
 
 namespace orlimbo {
 namespace {
@@ -55,6 +60,35 @@ TEST(ScenarioTest, RejectsWrongShapes) {
       R"({"recognition":{"at":1}})", R"({"preferredLanguages":"en-US"})",
   };
   for (const char* document : documents) EXPECT_FALSE(parseScenario(document)) << document;
+}
+
+// Only a regular file of bounded size is read; anything else is refused at
+// once instead of blocking or growing without end.
+TEST(ReadScenarioFileTest, ReadsOnlyABoundedRegularFile) {
+  std::string directory = testing::TempDir() + "scenario-files-" + std::to_string(::getpid());
+  ASSERT_EQ(::mkdir(directory.c_str(), 0700), 0);
+  auto write = [&directory](const std::string& name, std::size_t size) {
+    std::string path = directory + "/" + name;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::string bytes(size, ' ');
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+    return path;
+  };
+  std::string fifo = directory + "/fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+
+  EXPECT_EQ(readScenarioFile(write("empty", 0).c_str()), "");
+  EXPECT_EQ(readScenarioFile(write("largest", kMaxScenarioBytes).c_str())->size(),
+            kMaxScenarioBytes);
+  const std::string refused[] = {write("too-large", kMaxScenarioBytes + 1), fifo, directory,
+                                 "/dev/zero", directory + "/missing"};
+  for (const std::string& path : refused) EXPECT_FALSE(readScenarioFile(path.c_str())) << path;
+
+  for (const char* name : {"empty", "largest", "too-large", "fifo"}) {
+    ::unlink((directory + "/" + name).c_str());
+  }
+  ::rmdir(directory.c_str());
 }
 
 }  // namespace
