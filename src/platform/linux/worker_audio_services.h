@@ -23,6 +23,8 @@ class WorkerAudioServices final : public AudioServices {
       : inner(inner), mainQueue(mainQueue) {}
 
   std::unique_ptr<AudioEngine> makeEngine() override;
+  // Cheap, and asked in status mode only: answered on the caller's thread.
+  bool inputReachable() override { return inner.inputReachable(); }
 
  private:
   AudioServices& inner;
