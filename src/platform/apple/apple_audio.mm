@@ -1,5 +1,7 @@
 #include "platform/apple/apple_audio.h"
 
+#include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <utility>
@@ -75,18 +77,67 @@ class AppleInputNode final : public AudioInputNode {
   std::map<int, std::shared_ptr<InstalledTap>> taps_;
 };
 
+// The capture-ended handler of one engine, shared with the notification
+// block. It runs at most once, and not after stop() has begun.
+struct CaptureEnd {
+  std::function<void()> handler;
+  std::atomic<bool> done{false};
+
+  void report() {
+    if (!done.exchange(true) && handler) handler();
+  }
+};
+
 class AppleEngine final : public AudioEngine {
  public:
   AppleEngine() : engine_([[AVAudioEngine alloc] init]), input_(engine_) {}
+  ~AppleEngine() override { stopObserving(); }
 
   AudioInputNode& inputNode() override { return input_; }
   void prepare() override { [engine_ prepare]; }
-  bool start() override { return [engine_ startAndReturnError:nil]; }
-  void stop() override { [engine_ stop]; }
+
+  void setCaptureEndedHandler(std::function<void()> handler) override {
+    captureEnd_->handler = std::move(handler);
+  }
+
+  bool start() override {
+    if (![engine_ startAndReturnError:nil]) return false;
+    observeConfigurationChanges();
+    return true;
+  }
+
+  void stop() override {
+    stopObserving();
+    [engine_ stop];
+  }
 
  private:
+  // When the input device goes away or changes its format, AVAudioEngine
+  // stops itself and posts this notification: the capture has ended on its
+  // own. The block runs on the posting thread.
+  void observeConfigurationChanges() {
+    if (observer_ != nil) return;
+    std::shared_ptr<CaptureEnd> captureEnd = captureEnd_;
+    observer_ = [NSNotificationCenter.defaultCenter
+        addObserverForName:AVAudioEngineConfigurationChangeNotification
+                    object:engine_
+                     queue:nil
+                usingBlock:^(NSNotification* /*notification*/) {
+                  captureEnd->report();
+                }];
+  }
+
+  void stopObserving() {
+    captureEnd_->done.store(true);
+    if (observer_ == nil) return;
+    [NSNotificationCenter.defaultCenter removeObserver:observer_];
+    observer_ = nil;
+  }
+
   AVAudioEngine* const engine_;
   AppleInputNode input_;
+  const std::shared_ptr<CaptureEnd> captureEnd_ = std::make_shared<CaptureEnd>();
+  id<NSObject> observer_ = nil;
 };
 
 }  // namespace
