@@ -4,8 +4,6 @@
 // on its socket.
 
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -13,6 +11,7 @@
 #include <sstream>
 
 #include "child_process.h"
+#include "listening_socket.h"
 
 namespace orlimbo {
 namespace {
@@ -23,28 +22,6 @@ const std::string kAvailable =
     R"({"type":"status","available":true,"locale":"en-US","reason":null})";
 const std::string kNoMicrophone =
     R"({"type":"status","available":false,"locale":"en-US","reason":"No usable microphone was found."})";
-
-// A unix socket that listens but never answers: all a status probe may see of
-// an audio server.
-class SilentServer {
- public:
-  SilentServer() : path(testing::TempDir() + "silent_pulse_" + std::to_string(::getpid())) {
-    ::unlink(path.c_str());
-    fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    listening = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-                ::listen(fd, 4) == 0;
-  }
-  ~SilentServer() {
-    ::close(fd);
-    ::unlink(path.c_str());
-  }
-  const std::string path;
-  int fd = -1;
-  bool listening = false;
-};
 
 std::string fileText(const std::string& path) {
   std::ifstream file(path);
@@ -62,7 +39,7 @@ struct Probe {
 
 TEST(StatusProbeTest, KnocksOnTheServerSocketOnlyAndLoadsNoAudioLibraryOrModel) {
   if (access(kStrace, X_OK) != 0) GTEST_SKIP() << "strace is not installed";
-  SilentServer server;
+  ListeningSocket server(testing::TempDir() + "silent_pulse_" + std::to_string(::getpid()));
   ASSERT_TRUE(server.listening);
   const std::string gone = server.path + "_gone";
   const Probe probes[] = {

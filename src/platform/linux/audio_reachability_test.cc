@@ -1,13 +1,13 @@
 #include "platform/linux/audio_reachability.h"
 
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <fstream>
 #include <map>
+
+#include "listening_socket.h"
 
 namespace orlimbo {
 namespace {
@@ -74,39 +74,13 @@ TEST(ClientConfigTest, FindsAnActiveDefaultServer) {
   for (const Case& c : cases) EXPECT_EQ(namesDefaultServer(c.text), c.names) << c.text;
 }
 
-// A listening socket in the test's temporary directory.
-class Listener {
- public:
-  explicit Listener(const std::string& path) : path(path) {
-    ::unlink(path.c_str());
-    fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-            ::listen(fd, 4) == 0;
-  }
-  ~Listener() {
-    ::close(fd);
-    ::unlink(path.c_str());
-  }
-  void stopListening() {
-    ::close(fd);
-    fd = -1;  // the socket file stays, as after a crashed server
-  }
-
-  const std::string path;
-  int fd = -1;
-  bool bound = false;
-};
-
 std::string tempPath(const std::string& name) {
   return testing::TempDir() + "reach_" + std::to_string(::getpid()) + "_" + name;
 }
 
 TEST(UnixSocketTest, AcceptsOnlyWhereAServerListens) {
-  Listener server(tempPath("server"));
-  ASSERT_TRUE(server.bound);
+  ListeningSocket server(tempPath("server"));
+  ASSERT_TRUE(server.listening);
   EXPECT_TRUE(unixSocketAccepts(server.path));
   EXPECT_FALSE(unixSocketAccepts(tempPath("nothing")));
   EXPECT_FALSE(unixSocketAccepts(""));
@@ -116,8 +90,8 @@ TEST(UnixSocketTest, AcceptsOnlyWhereAServerListens) {
 }
 
 TEST(PulseReachabilityTest, ReachableThroughAnyCandidateOrANamedServer) {
-  Listener server(tempPath("pulse"));
-  ASSERT_TRUE(server.bound);
+  ListeningSocket server(tempPath("pulse"));
+  ASSERT_TRUE(server.listening);
   std::string config = tempPath("client.conf");
   std::ofstream(config) << "default-server = tcp:elsewhere\n";
   std::string emptyConfig = tempPath("empty.conf");
