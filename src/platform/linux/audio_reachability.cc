@@ -20,6 +20,13 @@ extern "C" const Elf64_Ehdr __ehdr_start __attribute__((visibility("hidden")));
 namespace orlimbo {
 namespace {
 
+// The variable's value, unless it is unset or empty: both mean "not set" to a
+// PulseAudio client.
+const char* setValue(const EnvironmentLookup& lookup, const char* name) {
+  const char* value = lookup(name);
+  return value != nullptr && *value != '\0' ? value : nullptr;
+}
+
 std::optional<Elf64_Ehdr> elfHeader(const std::string& path) {
   int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (file < 0) return std::nullopt;
@@ -60,13 +67,13 @@ std::string fileText(const std::string& path) {
 
 // The client.conf files a client reads, most specific first.
 std::vector<std::string> clientConfigs(const EnvironmentLookup& lookup) {
-  if (const char* named = lookup("PULSE_CLIENTCONFIG"); named != nullptr && *named != '\0') {
+  if (const char* named = setValue(lookup, "PULSE_CLIENTCONFIG")) {
     return {named};
   }
   std::vector<std::string> paths;
-  if (const char* config = lookup("XDG_CONFIG_HOME"); config != nullptr && *config != '\0') {
+  if (const char* config = setValue(lookup, "XDG_CONFIG_HOME")) {
     paths.push_back(std::string(config) + "/pulse/client.conf");
-  } else if (const char* home = lookup("HOME"); home != nullptr && *home != '\0') {
+  } else if (const char* home = setValue(lookup, "HOME")) {
     paths.push_back(std::string(home) + "/.config/pulse/client.conf");
   }
   paths.push_back("/etc/pulse/client.conf");
@@ -87,7 +94,7 @@ bool looksLikeLoadableModule(const std::string& path) {
 
 std::optional<std::vector<std::string>> pulseSocketCandidates(const EnvironmentLookup& lookup) {
   std::vector<std::string> paths;
-  if (const char* server = lookup("PULSE_SERVER"); server != nullptr && *server != '\0') {
+  if (const char* server = setValue(lookup, "PULSE_SERVER")) {
     for (const std::string& entry : splitAtSpaces(server)) {
       std::optional<std::string> path = unixPathOf(entry);
       if (!path) return std::nullopt;
@@ -95,9 +102,9 @@ std::optional<std::vector<std::string>> pulseSocketCandidates(const EnvironmentL
     }
     if (!paths.empty()) return paths;
   }
-  if (const char* runtime = lookup("PULSE_RUNTIME_PATH"); runtime != nullptr && *runtime != '\0') {
+  if (const char* runtime = setValue(lookup, "PULSE_RUNTIME_PATH")) {
     paths.push_back(std::string(runtime) + "/native");
-  } else if (const char* xdg = lookup("XDG_RUNTIME_DIR"); xdg != nullptr && *xdg != '\0') {
+  } else if (const char* xdg = setValue(lookup, "XDG_RUNTIME_DIR")) {
     paths.push_back(std::string(xdg) + "/pulse/native");
   }
   paths.push_back("/run/pulse/native");
@@ -139,8 +146,7 @@ bool pulseServerMayBeReachable(const EnvironmentLookup& lookup) {
     if (unixSocketAccepts(path)) return true;
   }
   // Without PULSE_SERVER a client.conf may name the server instead.
-  const char* server = lookup("PULSE_SERVER");
-  if (server != nullptr && *server != '\0') return false;
+  if (setValue(lookup, "PULSE_SERVER") != nullptr) return false;
   for (const std::string& config : clientConfigs(lookup)) {
     if (namesDefaultServer(fileText(config))) return true;
   }
