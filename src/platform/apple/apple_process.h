@@ -21,6 +21,9 @@ class AppleProcess final : public ProcessServices {
   void writeOutput(std::string_view bytes) override;
   std::size_t readInput(std::span<char> buffer) override;
   bool runInBackground(std::function<void()> work) override;
+  // SIGTERM, SIGINT and SIGHUP run `task` on the main queue instead of ending
+  // the process.
+  void onTerminationRequest(std::function<void()> task) override;
   std::vector<std::string> preferredLanguages() override;
   [[noreturn]] void exit(int status) override;
 };

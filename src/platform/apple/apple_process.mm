@@ -57,6 +57,25 @@ bool AppleProcess::runInBackground(std::function<void()> work) {
   return true;
 }
 
+void AppleProcess::onTerminationRequest(std::function<void()> task) {
+  // Kept for the life of the process: a released source stops watching.
+  static NSMutableArray* const sources = [[NSMutableArray alloc] init];
+  const std::function<void()> run = std::move(task);
+  for (int number : {SIGTERM, SIGINT, SIGHUP}) {
+    dispatch_source_t source = dispatch_source_create(
+        DISPATCH_SOURCE_TYPE_SIGNAL, static_cast<uintptr_t>(number), 0, dispatch_get_main_queue());
+    if (source == nil) continue;
+    // The source sees the signal only once its default action, the end of the
+    // process without a closing line, is switched off.
+    signal(number, SIG_IGN);
+    dispatch_source_set_event_handler(source, ^{
+      run();
+    });
+    dispatch_resume(source);
+    [sources addObject:source];
+  }
+}
+
 std::vector<std::string> AppleProcess::preferredLanguages() {
   std::vector<std::string> languages;
   @autoreleasepool {
