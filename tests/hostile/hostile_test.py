@@ -500,32 +500,38 @@ def real_client_config_spins(helper, sim, scripts):
 
 # ---- signals
 
-@with_pulse
-def real_signals(helper, pulse):
+def each_termination_signal(make_host, ready, check_after):
+    """Each of the three termination signals, sent once `ready` holds, ends the
+    run as a cancel does: the closing "cancelled" and exit status 0."""
     for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
-        host = Host([helper, "--locale", "en-US"], pulse.client_env())
+        host = make_host()
         try:
-            host.wait_for(lambda m: m == LISTENING, timeout=15)
+            host.wait_for(ready, timeout=15)
             host.process.send_signal(number)
             messages = host.finish(timeout=10, status=0)
         finally:
             host.kill()
+        check_after(number, host, messages)
+
+
+@with_pulse
+def real_signals(helper, pulse):
+    def check_after(number, host, messages):
         check(messages[-1] == CANCELLED, f"signal {number}: lines {host.lines}")
         check(not pulse.recording_streams(), f"signal {number}: still recording")
+
+    each_termination_signal(lambda: Host([helper, "--locale", "en-US"], pulse.client_env()),
+                            lambda m: m == LISTENING, check_after)
 
 
 @with_sim
 def sim_signals(sim, directory):
     """A signal while a permission prompt is open, before anything listens."""
-    for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
-        host = sim_host(sim, PROMPT_OPEN, directory)
-        try:
-            host.wait_for(lambda m: m == STARTING, timeout=10)
-            host.process.send_signal(number)
-            messages = host.finish(timeout=10, status=0)
-        finally:
-            host.kill()
+    def check_after(number, host, messages):
         check(messages == [STARTING, CANCELLED], f"signal {number}: lines {host.lines}")
+
+    each_termination_signal(lambda: sim_host(sim, PROMPT_OPEN, directory),
+                            lambda m: m == STARTING, check_after)
 
 
 # ---- limits: threads that cannot start, tiny stacks, oversized settings
