@@ -28,6 +28,12 @@ bool shouldRetry(int error, int fd, short events) {
   return (error == EAGAIN || error == EWOULDBLOCK) && waitUntilReady(fd, events);
 }
 
+dispatch_queue_t writerQueue() {
+  static dispatch_queue_t const queue =
+      dispatch_queue_create("app.orlimbo.dictation.output", DISPATCH_QUEUE_SERIAL);
+  return queue;
+}
+
 }  // namespace
 
 AppleProcess::AppleProcess() { signal(SIGPIPE, SIG_IGN); }
@@ -38,6 +44,35 @@ void AppleProcess::writeOutput(std::string_view bytes) {
     if (written < 0 && shouldRetry(errno, STDOUT_FILENO, POLLOUT)) continue;
     if (written <= 0) return;  // the host is gone; nothing can be done about it
     bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
+
+void AppleProcess::writeLine(std::string line, bool replaceable) {
+  {
+    std::lock_guard<std::mutex> hold(linesLock_);
+    if (replaceable && lastReplaceable_ && !lines_.empty()) {
+      lines_.back() = std::move(line);
+    } else {
+      lines_.push_back(std::move(line));
+    }
+    lastReplaceable_ = replaceable;
+  }
+  dispatch_async(writerQueue(), ^{
+    writeWaitingLines();
+  });
+}
+
+void AppleProcess::writeWaitingLines() {
+  for (;;) {
+    std::string line;
+    {
+      std::lock_guard<std::mutex> hold(linesLock_);
+      if (lines_.empty()) return;
+      line = std::move(lines_.front());
+      lines_.pop_front();
+      if (lines_.empty()) lastReplaceable_ = false;
+    }
+    writeOutput(line);
   }
 }
 
@@ -87,6 +122,11 @@ std::vector<std::string> AppleProcess::preferredLanguages() {
 }
 
 void AppleProcess::exit(int status) {
+  // The closing line is the last one queued; the process ends once the host
+  // has taken it (or has closed its end, which makes the write fail).
+  dispatch_sync(writerQueue(), ^{
+    writeWaitingLines();
+  });
   // _exit runs no static destructors and no atexit handlers, so threads still
   // blocked in a read or capturing audio never see half-destroyed globals.
   // Standard output is written unbuffered, so nothing is left to flush.
