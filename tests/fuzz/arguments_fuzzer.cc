@@ -1,8 +1,9 @@
 // Fuzzes the command line: the input, split at NUL bytes, is the argument list
 // after the program path. Whatever the arguments, the locale is one of them,
-// the preferred language or "en-US"; a status run writes exactly one status
-// line that is valid JSON and names that locale, and a normal run writes at
-// most its opening and one closing line.
+// the preferred language or "en-US"; "--help" anywhere prints the usage text
+// and "--version" anywhere one version line, whatever else is there; a status
+// run writes exactly one status line that is valid JSON and names that
+// locale, and a normal run writes at most its opening and one closing line.
 
 #include <algorithm>
 #include <cstddef>
@@ -45,6 +46,16 @@ void checkStatusLine(const std::vector<std::string>& lines, const std::string& l
   }
 }
 
+bool hasArgument(const std::vector<std::string>& arguments, std::string_view wanted) {
+  return std::find(arguments.begin(), arguments.end(), wanted) != arguments.end();
+}
+
+void checkVersionLine(const std::vector<std::string>& lines) {
+  if (lines.size() != 1) std::abort();
+  nlohmann::json version = nlohmann::json::parse(lines[0], nullptr, false);
+  if (!version.is_object() || version.value("type", "") != "version") std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -56,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bool namedInArguments = std::find(arguments.begin(), arguments.end(), locale) != arguments.end();
   if (!namedInArguments && locale != "de-CH") std::abort();
   bool status = isStatusMode(arguments);
-  if (status != (std::find(arguments.begin(), arguments.end(), "--status") != arguments.end())) {
+  if (status != hasArgument(arguments, "--status")) {
     std::abort();
   }
 
@@ -65,7 +76,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   platform.speech.promptAnswer = std::nullopt;
   platform.speech.onDeviceByLocale[locale] = !locale.empty() && locale.front() == 'e';
   platform.run(arguments);
-  if (status) {
+  if (hasArgument(arguments, "--help")) {
+    if (platform.lines().empty() || platform.lines()[0].rfind("Usage: ", 0) != 0) std::abort();
+  } else if (hasArgument(arguments, "--version")) {
+    checkVersionLine(platform.lines());
+  } else if (status) {
     checkStatusLine(platform.lines(), locale);
   } else if (platform.lines().size() > 1) {
     std::abort();
