@@ -65,12 +65,7 @@ void PosixProcess::writeLine(std::string line, bool replaceable) {
   if (writer_ == Writer::kNone && replaceable) {
     writer_ = startDetachedThread([this] { writeLines(); }) ? Writer::kRunning : Writer::kRefused;
   }
-  if (writer_ == Writer::kNone) {
-    hold.unlock();
-    writeOutput(line);
-    return;
-  }
-  if (writer_ == Writer::kRefused) {
+  if (writer_ != Writer::kRunning) {
     hold.unlock();
     writeOutput(line);
     return;
