@@ -82,7 +82,7 @@ TEST(BackendModuleTest, OpensOnlyAWorkingModule) {
 }
 
 TEST(BackendModuleTest, TheBuiltModuleServesAcrossTheBoundary) {
-  DictationBackend* backend = openBackendModule(kBuiltModule.string());
+  const BackendFactories* backend = openBackendModule(kBuiltModule.string());
   ASSERT_NE(backend, nullptr);
   EXPECT_EQ(openBackendModule(kBuiltModule.string()), backend);
   EXPECT_NE(backend->makeRequest(sphinxModelFiles(kDefaultSphinxModelRoot, "en-us")), nullptr);

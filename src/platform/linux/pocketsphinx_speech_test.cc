@@ -24,7 +24,7 @@ using namespace std::chrono_literals;
 // "go forward ten meters", 16 kHz mono 16-bit (Debian's pocketsphinx-testdata).
 constexpr char kSpokenSample[] = "/usr/share/pocketsphinx/test/data/goforward.raw";
 
-DictationBackend* noBackend() { return nullptr; }
+const BackendFactories* noBackend() { return nullptr; }
 
 bool modelInstalled() { return sphinxModelFiles(kDefaultSphinxModelRoot, "en-us").present(); }
 
@@ -162,7 +162,7 @@ class SphinxRecognitionTest : public testing::Test {
   CapturedStderr errors;
 
   // A fresh backend, so the model is still loading when audio arrives.
-  PulseSphinxBackend backend;
+  BackendFactories backend = makePulseSphinxBackend();
   PocketSphinxSpeech speech{kDefaultSphinxModelRoot, [this] { return &backend; }};
 };
 
@@ -261,24 +261,9 @@ TEST(SphinxModelFailureTest, ReportsAnErrorInsteadOfResults) {
   EXPECT_EQ(errors.text(), "");
 }
 
-// Records what the speech services ask of the backend.
-class RecordingBackend final : public DictationBackend {
- public:
-  std::unique_ptr<AudioEngine> makeEngine() override { return nullptr; }
-  std::shared_ptr<RecognitionRequest> makeRequest(const SphinxModelFiles& files) override {
-    requestFiles.push_back(files);
-    return request;
-  }
-  void preload(const SphinxModelFiles& files) override { preloaded.push_back(files); }
-
-  const std::shared_ptr<RecognitionRequest> request =
-      std::make_shared<PocketSphinxRequest>(nullptr);
-  std::vector<SphinxModelFiles> preloaded;
-  std::vector<SphinxModelFiles> requestFiles;
-};
-
 // A model root whose en-us files exist but hold nothing: enough for every
-// check the executable makes, and never loaded here.
+// check the executable makes, and never loaded here. The backend records what
+// the speech services ask of it, from whichever thread.
 class BackendBoundaryTest : public testing::Test {
  protected:
   BackendBoundaryTest() {
@@ -288,18 +273,48 @@ class BackendBoundaryTest : public testing::Test {
   }
   ~BackendBoundaryTest() override { std::filesystem::remove_all(root); }
 
-  DictationBackendSource source() {
-    return [this]() -> DictationBackend* {
+  BackendSource source() {
+    return [this]() -> const BackendFactories* {
+      std::lock_guard lock(mutex);
       ++fetches;
-      return available ? &backend : nullptr;
+      changed.notify_all();
+      return available ? &factories : nullptr;
     };
+  }
+
+  // Waits, bounded, until `done` holds; `done` runs under the lock.
+  bool waitFor(const std::function<bool()>& done) {
+    std::unique_lock lock(mutex);
+    return changed.wait_for(lock, 10s, done);
   }
 
   const std::filesystem::path root =
       std::filesystem::temp_directory_path() / ("orlimbo-empty-models-" + std::to_string(getpid()));
-  RecordingBackend backend;
+  std::mutex mutex;
+  std::condition_variable changed;
   bool available = true;
   int fetches = 0;
+  std::vector<SphinxModelFiles> preloaded;
+  std::thread::id preloadedOn;
+  std::vector<SphinxModelFiles> requestFiles;
+  const std::shared_ptr<RecognitionRequest> request =
+      std::make_shared<PocketSphinxRequest>(nullptr);
+  BackendFactories factories{
+      .makeEngine = {},
+      .makeRequest =
+          [this](const SphinxModelFiles& files) {
+            std::lock_guard lock(mutex);
+            requestFiles.push_back(files);
+            return request;
+          },
+      .preloadModel =
+          [this](const SphinxModelFiles& files) {
+            std::lock_guard lock(mutex);
+            preloaded.push_back(files);
+            preloadedOn = std::this_thread::get_id();
+            changed.notify_all();
+          },
+  };
 };
 
 TEST_F(BackendBoundaryTest, OnlyDictationStepsFetchTheBackend) {
@@ -312,11 +327,16 @@ TEST_F(BackendBoundaryTest, OnlyDictationStepsFetchTheBackend) {
   EXPECT_EQ(speech.authorizationStatus(), kSpeechAuthorized);
   EXPECT_EQ(fetches, 0);
 
+  // Getting ready loads the model away from the main queue, which opening
+  // the module would hold up.
   const SphinxModelFiles files = sphinxModelFiles(root.string(), "en-us");
-  speech.preload();
-  EXPECT_EQ(backend.preloaded, std::vector{files});
-  EXPECT_EQ(recognizer->makeRequest(), backend.request);
-  EXPECT_EQ(backend.requestFiles, std::vector{files});
+  recognizer->prepareForDictation();
+  ASSERT_TRUE(waitFor([&] { return !preloaded.empty(); }));
+  EXPECT_EQ(preloaded, std::vector{files});
+  EXPECT_NE(preloadedOn, std::this_thread::get_id());
+
+  EXPECT_EQ(recognizer->makeRequest(), request);
+  EXPECT_EQ(requestFiles, std::vector{files});
 }
 
 // Without a backend the session learns of it from the microphone ("No usable
@@ -327,7 +347,8 @@ TEST_F(BackendBoundaryTest, WithoutABackendTheRecognizerStaysAndItsTaskReportsNo
   std::unique_ptr<SpeechRecognizer> recognizer = speech.makeRecognizer("en-US");
   ASSERT_NE(recognizer, nullptr);
   EXPECT_TRUE(recognizer->supportsOnDeviceRecognition());
-  speech.preload();
+  recognizer->prepareForDictation();
+  ASSERT_TRUE(waitFor([&] { return fetches > 0; }));
 
   std::shared_ptr<RecognitionRequest> request = recognizer->makeRequest();
   ASSERT_NE(request, nullptr);
@@ -341,7 +362,6 @@ TEST_F(BackendBoundaryTest, WithoutABackendTheRecognizerStaysAndItsTaskReportsNo
   std::lock_guard lock(reports.mutex);
   EXPECT_EQ(reports.errors, 0);
   EXPECT_TRUE(reports.results.empty());
-  EXPECT_TRUE(backend.preloaded.empty());
 }
 
 }  // namespace
