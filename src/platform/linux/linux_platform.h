@@ -9,8 +9,10 @@
 #ifndef ORLIMBO_PLATFORM_LINUX_LINUX_PLATFORM_H_
 #define ORLIMBO_PLATFORM_LINUX_LINUX_PLATFORM_H_
 
+#include <functional>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "platform/linux/audio_reachability.h"
 #include "platform/linux/backend_module.h"

@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/linux/backend_module.h"
 #include "platform/linux/sphinx_model_files.h"

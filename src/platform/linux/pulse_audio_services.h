@@ -15,6 +15,8 @@
 #define ORLIMBO_PLATFORM_LINUX_PULSE_AUDIO_SERVICES_H_
 
 #include <functional>
+#include <memory>
+#include <utility>
 
 #include "platform/audio.h"
 #include "platform/linux/backend_module.h"
