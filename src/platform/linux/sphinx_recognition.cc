@@ -101,6 +101,10 @@ void Recognition::run() {
     model->markBroken();
     deliver(std::nullopt, RecognitionError{});
   });
+  if (audio == nullptr) {
+    deliver(std::nullopt, RecognitionError{});
+    return;
+  }
   ps_decoder_t* decoder = model->acquireDecoder(cancelled);
   if (decoder == nullptr) {
     deliver(std::nullopt, RecognitionError{});
@@ -180,7 +184,7 @@ void Recognition::deliver(std::optional<RecognitionResult> result,
 void Recognition::cancel() {
   cancelled = true;
   model->interruptWaiters();
-  audio->interruptWaiters();
+  if (audio != nullptr) audio->interruptWaiters();
   // Waits out a delivery in progress: none starts or runs after this.
   std::lock_guard lock(deliveryMutex);
 }
