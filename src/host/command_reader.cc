@@ -34,28 +34,28 @@ class LineCollector {
 
   // The last line may lack its line feed.
   void finish() {
-    if (!line_.empty() || tooLong_) finishLine();
+    if (!line.empty() || tooLong) finishLine();
   }
 
  private:
   void append(std::string_view part) {
-    if (tooLong_) return;
-    if (line_.size() + part.size() > kMaxCommandLineBytes) {
-      tooLong_ = true;
-      line_ = std::string();  // give the memory back, not just the size
+    if (tooLong) return;
+    if (line.size() + part.size() > kMaxCommandLineBytes) {
+      tooLong = true;
+      line = std::string();  // give the memory back, not just the size
       return;
     }
-    line_.append(part);
+    line.append(part);
   }
 
   void finishLine() {
-    if (!tooLong_) decodeLine(line_);
-    line_.clear();
-    tooLong_ = false;
+    if (!tooLong) decodeLine(line);
+    line.clear();
+    tooLong = false;
   }
 
-  std::string line_;
-  bool tooLong_ = false;
+  std::string line;
+  bool tooLong = false;
 };
 
 }  // namespace

@@ -7,7 +7,7 @@ namespace {
 
 // Accepts exactly one flat object of string values, stopping the parse at the
 // first token that breaks that shape, so a hostile line never builds a tree.
-class CommandReader final : public nlohmann::json_sax<nlohmann::json> {
+class CommandObjectParser final : public nlohmann::json_sax<nlohmann::json> {
  public:
   Command command;
 
@@ -20,15 +20,15 @@ class CommandReader final : public nlohmann::json_sax<nlohmann::json> {
   bool start_array(std::size_t) override { return false; }
   bool end_array() override { return false; }
 
-  bool start_object(std::size_t) override { return !std::exchange(opened_, true); }
+  bool start_object(std::size_t) override { return !std::exchange(objectOpened, true); }
   bool end_object() override { return true; }
   bool key(string_t& key) override {
-    key_ = std::move(key);
+    pendingKey = std::move(key);
     return true;
   }
   bool string(string_t& value) override {
-    if (!opened_) return false;
-    command.insert_or_assign(std::move(key_), std::move(value));
+    if (!objectOpened) return false;
+    command.insert_or_assign(std::move(pendingKey), std::move(value));
     return true;
   }
   bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
@@ -36,8 +36,8 @@ class CommandReader final : public nlohmann::json_sax<nlohmann::json> {
   }
 
  private:
-  bool opened_ = false;
-  std::string key_;
+  bool objectOpened = false;
+  std::string pendingKey;
 };
 
 }  // namespace
@@ -56,12 +56,12 @@ std::optional<Command> parseCommand(std::string_view line) {
   // The parser reads a NUL byte as the end of its input, which would let
   // "{...}\0garbage" through as a command.
   if (line.find('\0') != std::string_view::npos) return std::nullopt;
-  CommandReader reader;
-  if (!nlohmann::json::sax_parse(line, &reader, nlohmann::json::input_format_t::json, true,
+  CommandObjectParser parser;
+  if (!nlohmann::json::sax_parse(line, &parser, nlohmann::json::input_format_t::json, true,
                                  false)) {
     return std::nullopt;
   }
-  return std::move(reader.command);
+  return std::move(parser.command);
 }
 
 }  // namespace orlimbo

@@ -38,10 +38,10 @@ void deliverCaptured(AVAudioPCMBuffer* captured, InstalledTap& tap) {
 
 class AppleInputNode final : public AudioInputNode {
  public:
-  explicit AppleInputNode(AVAudioEngine* engine) : engine_(engine) {}
+  explicit AppleInputNode(AVAudioEngine* engine) : engine(engine) {}
 
   AudioFormat outputFormatForBus(int bus) override {
-    AVAudioFormat* format = [engine_.inputNode outputFormatForBus:static_cast<AVAudioNodeBus>(bus)];
+    AVAudioFormat* format = [engine.inputNode outputFormatForBus:static_cast<AVAudioNodeBus>(bus)];
     return AudioFormat{format.sampleRate, format.channelCount};
   }
 
@@ -53,28 +53,28 @@ class AppleInputNode final : public AudioInputNode {
                   TapBlock block) override {
     removeTap(bus);
     auto tap = std::make_shared<InstalledTap>(std::move(block));
-    taps_[bus] = tap;
-    [engine_.inputNode installTapOnBus:static_cast<AVAudioNodeBus>(bus)
-                            bufferSize:bufferSize
-                                format:nil
-                                 block:^(AVAudioPCMBuffer* captured, AVAudioTime* /*when*/) {
-                                   @autoreleasepool {
-                                     deliverCaptured(captured, *tap);
-                                   }
-                                 }];
+    taps[bus] = tap;
+    [engine.inputNode installTapOnBus:static_cast<AVAudioNodeBus>(bus)
+                           bufferSize:bufferSize
+                               format:nil
+                                block:^(AVAudioPCMBuffer* captured, AVAudioTime* /*when*/) {
+                                  @autoreleasepool {
+                                    deliverCaptured(captured, *tap);
+                                  }
+                                }];
   }
 
   void removeTap(int bus) override {
-    auto found = taps_.find(bus);
-    if (found == taps_.end()) return;
-    [engine_.inputNode removeTapOnBus:static_cast<AVAudioNodeBus>(bus)];
+    auto found = taps.find(bus);
+    if (found == taps.end()) return;
+    [engine.inputNode removeTapOnBus:static_cast<AVAudioNodeBus>(bus)];
     found->second->gate.close();
-    taps_.erase(found);
+    taps.erase(found);
   }
 
  private:
-  AVAudioEngine* const engine_;
-  std::map<int, std::shared_ptr<InstalledTap>> taps_;
+  AVAudioEngine* const engine;
+  std::map<int, std::shared_ptr<InstalledTap>> taps;
 };
 
 // The capture-ended handler of one engine, shared with the notification
@@ -90,25 +90,25 @@ struct CaptureEnd {
 
 class AppleEngine final : public AudioEngine {
  public:
-  AppleEngine() : engine_([[AVAudioEngine alloc] init]), input_(engine_) {}
+  AppleEngine() : engine([[AVAudioEngine alloc] init]), input(engine) {}
   ~AppleEngine() override { stopObserving(); }
 
-  AudioInputNode& inputNode() override { return input_; }
-  void prepare() override { [engine_ prepare]; }
+  AudioInputNode& inputNode() override { return input; }
+  void prepare() override { [engine prepare]; }
 
   void setCaptureEndedHandler(std::function<void()> handler) override {
-    captureEnd_->handler = std::move(handler);
+    captureEnd->handler = std::move(handler);
   }
 
   bool start() override {
-    if (![engine_ startAndReturnError:nil]) return false;
+    if (![engine startAndReturnError:nil]) return false;
     observeConfigurationChanges();
     return true;
   }
 
   void stop() override {
     stopObserving();
-    [engine_ stop];
+    [engine stop];
   }
 
  private:
@@ -116,28 +116,30 @@ class AppleEngine final : public AudioEngine {
   // stops itself and posts this notification: the capture has ended on its
   // own. The block runs on the posting thread.
   void observeConfigurationChanges() {
-    if (observer_ != nil) return;
-    std::shared_ptr<CaptureEnd> captureEnd = captureEnd_;
-    observer_ = [NSNotificationCenter.defaultCenter
+    if (observer != nil) return;
+    // The block keeps the shared state, not the engine, which may be gone
+    // when a late notification arrives.
+    std::shared_ptr<CaptureEnd> ending = captureEnd;
+    observer = [NSNotificationCenter.defaultCenter
         addObserverForName:AVAudioEngineConfigurationChangeNotification
-                    object:engine_
+                    object:engine
                      queue:nil
                 usingBlock:^(NSNotification* /*notification*/) {
-                  captureEnd->report();
+                  ending->report();
                 }];
   }
 
   void stopObserving() {
-    captureEnd_->done.store(true);
-    if (observer_ == nil) return;
-    [NSNotificationCenter.defaultCenter removeObserver:observer_];
-    observer_ = nil;
+    captureEnd->done.store(true);
+    if (observer == nil) return;
+    [NSNotificationCenter.defaultCenter removeObserver:observer];
+    observer = nil;
   }
 
-  AVAudioEngine* const engine_;
-  AppleInputNode input_;
-  const std::shared_ptr<CaptureEnd> captureEnd_ = std::make_shared<CaptureEnd>();
-  id<NSObject> observer_ = nil;
+  AVAudioEngine* const engine;
+  AppleInputNode input;
+  const std::shared_ptr<CaptureEnd> captureEnd = std::make_shared<CaptureEnd>();
+  id<NSObject> observer = nil;
 };
 
 }  // namespace

@@ -41,9 +41,9 @@ class AppleProcess final : public ProcessServices {
  private:
   void writeWaitingLines();
 
-  std::mutex linesLock_;
-  std::deque<std::string> lines_;  // waiting for the writer queue
-  bool lastReplaceable_ = false;   // the back of lines_ may be replaced
+  std::mutex linesLock;
+  std::deque<std::string> lines;  // waiting for the writer queue
+  bool lastReplaceable = false;   // the back of lines may be replaced
 };
 
 }  // namespace orlimbo

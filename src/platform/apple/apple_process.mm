@@ -49,13 +49,13 @@ void AppleProcess::writeOutput(std::string_view bytes) {
 
 void AppleProcess::writeLine(std::string line, bool replaceable) {
   {
-    std::lock_guard<std::mutex> hold(linesLock_);
-    if (replaceable && lastReplaceable_ && !lines_.empty()) {
-      lines_.back() = std::move(line);
+    std::lock_guard<std::mutex> hold(linesLock);
+    if (replaceable && lastReplaceable && !lines.empty()) {
+      lines.back() = std::move(line);
     } else {
-      lines_.push_back(std::move(line));
+      lines.push_back(std::move(line));
     }
-    lastReplaceable_ = replaceable;
+    lastReplaceable = replaceable;
   }
   dispatch_async(writerQueue(), ^{
     writeWaitingLines();
@@ -66,11 +66,11 @@ void AppleProcess::writeWaitingLines() {
   for (;;) {
     std::string line;
     {
-      std::lock_guard<std::mutex> hold(linesLock_);
-      if (lines_.empty()) return;
-      line = std::move(lines_.front());
-      lines_.pop_front();
-      if (lines_.empty()) lastReplaceable_ = false;
+      std::lock_guard<std::mutex> hold(linesLock);
+      if (lines.empty()) return;
+      line = std::move(lines.front());
+      lines.pop_front();
+      if (lines.empty()) lastReplaceable = false;
     }
     writeOutput(line);
   }

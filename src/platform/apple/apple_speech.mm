@@ -11,46 +11,13 @@
 namespace orlimbo {
 namespace {
 
-class AppleRecognitionRequest final : public RecognitionRequest {
- public:
-  AppleRecognitionRequest() : request_([[SFSpeechAudioBufferRecognitionRequest alloc] init]) {}
-
-  SFSpeechAudioBufferRecognitionRequest* platformRequest() const { return request_; }
-
-  void setRequiresOnDeviceRecognition(bool required) override {
-    request_.requiresOnDeviceRecognition = required;
-  }
-  void setShouldReportPartialResults(bool report) override {
-    request_.shouldReportPartialResults = report;
-  }
-  void setTaskHint(int hint) override {
-    request_.taskHint = static_cast<SFSpeechRecognitionTaskHint>(hint);
-  }
-
-  // On the capture thread: the captured AVAudioPCMBuffer as it is, which the
-  // request takes from the audio thread. No lock, no allocation, no copy.
-  void appendAudioPCMBuffer(const AudioBuffer& buffer) override {
-    if (buffer.native == nullptr) return;  // plain samples come from no macOS tap
-    audio_.pass([&] { [request_ appendAudioPCMBuffer:(__bridge AVAudioPCMBuffer*)buffer.native]; });
-  }
-
-  // Waits for an append in progress; the request sees no buffer after its end.
-  void endAudio() override {
-    if (audio_.close()) [request_ endAudio];
-  }
-
- private:
-  SFSpeechAudioBufferRecognitionRequest* const request_;
-  DeliveryGate audio_;  // open from creation until endAudio
-};
-
 class AppleRecognitionTask final : public RecognitionTask {
  public:
-  explicit AppleRecognitionTask(SFSpeechRecognitionTask* task) : task_(task) {}
-  void cancel() override { [task_ cancel]; }
+  explicit AppleRecognitionTask(SFSpeechRecognitionTask* task) : task(task) {}
+  void cancel() override { [task cancel]; }
 
  private:
-  SFSpeechRecognitionTask* const task_;
+  SFSpeechRecognitionTask* const task;
 };
 
 std::optional<RecognitionResult> resultFrom(SFSpeechRecognitionResult* result) {
@@ -59,31 +26,69 @@ std::optional<RecognitionResult> resultFrom(SFSpeechRecognitionResult* result) {
   return RecognitionResult{text != nullptr ? text : "", static_cast<bool>([result isFinal])};
 }
 
-class AppleRecognizer final : public SpeechRecognizer {
+// A buffer-fed request on the recognizer that made it, which starts its task.
+class AppleRecognitionRequest final : public RecognitionRequest {
  public:
-  explicit AppleRecognizer(SFSpeechRecognizer* recognizer) : recognizer_(recognizer) {}
+  explicit AppleRecognitionRequest(SFSpeechRecognizer* recognizer)
+      : recognizer(recognizer),
+        platformRequest([[SFSpeechAudioBufferRecognitionRequest alloc] init]) {}
 
-  bool supportsOnDeviceRecognition() override { return recognizer_.supportsOnDeviceRecognition; }
+  void setRequiresOnDeviceRecognition(bool required) override {
+    platformRequest.requiresOnDeviceRecognition = required;
+  }
+  void setShouldReportPartialResults(bool report) override {
+    platformRequest.shouldReportPartialResults = report;
+  }
+  void setTaskHint(int hint) override {
+    platformRequest.taskHint = static_cast<SFSpeechRecognitionTaskHint>(hint);
+  }
 
-  std::unique_ptr<RecognitionTask> recognitionTask(std::shared_ptr<RecognitionRequest> request,
-                                                   ResultHandler handler) override {
-    // Requests come only from AppleSpeech::makeRequest.
-    auto* ours = dynamic_cast<AppleRecognitionRequest*>(request.get());
-    if (ours == nullptr) return nullptr;
-    ResultHandler deliver = std::move(handler);
+  // On the capture thread: the captured AVAudioPCMBuffer as it is, which the
+  // request takes from the audio thread. No lock, no allocation, no copy.
+  void appendAudioPCMBuffer(const AudioBuffer& buffer) override {
+    if (buffer.native == nullptr) return;  // plain samples come from no macOS tap
+    audioGate.pass(
+        [&] { [platformRequest appendAudioPCMBuffer:(__bridge AVAudioPCMBuffer*)buffer.native]; });
+  }
+
+  // Waits for an append in progress; the request sees no buffer after its end.
+  void endAudio() override {
+    if (audioGate.close()) [platformRequest endAudio];
+  }
+
+  std::unique_ptr<RecognitionTask> recognitionTask(RecognitionHandler handler) override {
+    RecognitionHandler deliver = std::move(handler);
     SFSpeechRecognitionTask* task =
-        [recognizer_ recognitionTaskWithRequest:ours->platformRequest()
-                                  resultHandler:^(SFSpeechRecognitionResult* _Nullable result,
-                                                  NSError* _Nullable error) {
-                                    std::optional<RecognitionError> failure;
-                                    if (error != nil) failure = RecognitionError{};
-                                    deliver(resultFrom(result), failure);
-                                  }];
+        [recognizer recognitionTaskWithRequest:platformRequest
+                                 resultHandler:^(SFSpeechRecognitionResult* _Nullable result,
+                                                 NSError* _Nullable error) {
+                                   std::optional<RecognitionError> failure;
+                                   if (error != nil) failure = RecognitionError{};
+                                   deliver(resultFrom(result), failure);
+                                 }];
     return std::make_unique<AppleRecognitionTask>(task);
   }
 
  private:
-  SFSpeechRecognizer* const recognizer_;
+  SFSpeechRecognizer* const recognizer;
+  SFSpeechAudioBufferRecognitionRequest* const platformRequest;
+  DeliveryGate audioGate;  // open from creation until endAudio
+};
+
+class AppleRecognizer final : public SpeechRecognizer {
+ public:
+  explicit AppleRecognizer(SFSpeechRecognizer* recognizer) : recognizer(recognizer) {}
+
+  bool supportsOnDeviceRecognition() override { return recognizer.supportsOnDeviceRecognition; }
+
+  // Takes the captured AVAudioPCMBuffer of an AppleAudio tap as it is;
+  // buffers without one, and buffers that arrive after endAudio, are dropped.
+  std::shared_ptr<RecognitionRequest> makeRequest() override {
+    return std::make_shared<AppleRecognitionRequest>(recognizer);
+  }
+
+ private:
+  SFSpeechRecognizer* const recognizer;
 };
 
 }  // namespace
@@ -110,10 +115,6 @@ void AppleSpeech::requestAuthorization(std::function<void(int status)> completio
   [SFSpeechRecognizer requestAuthorization:^(SFSpeechRecognizerAuthorizationStatus status) {
     answer(static_cast<int>(status));
   }];
-}
-
-std::shared_ptr<RecognitionRequest> AppleSpeech::makeRequest() {
-  return std::make_shared<AppleRecognitionRequest>();
 }
 
 }  // namespace orlimbo

@@ -24,12 +24,12 @@ class DeliveryGate {
     // (close, then look for passes), and with sequentially consistent order at
     // least one of the two sees the other: a pass that finds the gate open is
     // waited for.
-    passing_.fetch_add(1, std::memory_order_seq_cst);
+    passing.fetch_add(1, std::memory_order_seq_cst);
     struct Leave {
       std::atomic<std::uint32_t>& passing;
       ~Leave() { passing.fetch_sub(1, std::memory_order_release); }
-    } leave{passing_};
-    if (closed_.load(std::memory_order_seq_cst)) return false;
+    } leave{passing};
+    if (closed.load(std::memory_order_seq_cst)) return false;
     deliver();
     return true;
   }
@@ -39,8 +39,8 @@ class DeliveryGate {
   // closed it, false when it was closed already. Never called from inside a
   // pass, which it would wait for forever.
   bool close() {
-    const bool wasOpen = !closed_.exchange(true, std::memory_order_seq_cst);
-    while (passing_.load(std::memory_order_seq_cst) != 0) std::this_thread::yield();
+    const bool wasOpen = !closed.exchange(true, std::memory_order_seq_cst);
+    while (passing.load(std::memory_order_seq_cst) != 0) std::this_thread::yield();
     return wasOpen;
   }
 
@@ -48,8 +48,8 @@ class DeliveryGate {
   static_assert(std::atomic<bool>::is_always_lock_free);
   static_assert(std::atomic<std::uint32_t>::is_always_lock_free);
 
-  std::atomic<bool> closed_{false};
-  std::atomic<std::uint32_t> passing_{0};
+  std::atomic<bool> closed{false};
+  std::atomic<std::uint32_t> passing{0};
 };
 
 }  // namespace orlimbo

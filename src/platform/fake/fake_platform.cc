@@ -87,6 +87,15 @@ void FakeProcess::runReader() {
 
 namespace {
 
+class FakeTask final : public RecognitionTask {
+ public:
+  explicit FakeTask(EventLog& events) : events_(events) {}
+  void cancel() override { events_.push_back("task.cancel"); }
+
+ private:
+  EventLog& events_;
+};
+
 class FakeRequest final : public RecognitionRequest {
  public:
   FakeRequest(FakeSpeech& speech, EventLog& events) : speech_(speech), events_(events) {}
@@ -98,6 +107,11 @@ class FakeRequest final : public RecognitionRequest {
     speech_.appendedNativeBuffers.push_back(buffer.native);
   }
   void endAudio() override { events_.push_back("request.endAudio"); }
+  std::unique_ptr<RecognitionTask> recognitionTask(RecognitionHandler handler) override {
+    events_.push_back("task.start");
+    speech_.handler = std::move(handler);
+    return std::make_unique<FakeTask>(events_);
+  }
 
  private:
   void note(const char* name, int value) {
@@ -107,25 +121,14 @@ class FakeRequest final : public RecognitionRequest {
   EventLog& events_;
 };
 
-class FakeTask final : public RecognitionTask {
- public:
-  explicit FakeTask(EventLog& events) : events_(events) {}
-  void cancel() override { events_.push_back("task.cancel"); }
-
- private:
-  EventLog& events_;
-};
-
 class FakeRecognizer final : public SpeechRecognizer {
  public:
   FakeRecognizer(FakeSpeech& speech, EventLog& events) : speech_(speech), events_(events) {}
   bool supportsOnDeviceRecognition() override { return speech_.onDevice; }
-  std::unique_ptr<RecognitionTask> recognitionTask(std::shared_ptr<RecognitionRequest>,
-                                                   ResultHandler handler) override {
-    events_.push_back("task.start");
-    speech_.handler = std::move(handler);
-    return std::make_unique<FakeTask>(events_);
+  std::shared_ptr<RecognitionRequest> makeRequest() override {
+    return std::make_shared<FakeRequest>(speech_, events_);
   }
+  void prepareForDictation() override { ++speech_.dictationPreparations; }
 
  private:
   FakeSpeech& speech_;
@@ -153,10 +156,6 @@ void FakeSpeech::requestAuthorization(std::function<void(int status)> completion
   } else {
     openPrompt = std::move(completion);
   }
-}
-
-std::shared_ptr<RecognitionRequest> FakeSpeech::makeRequest() {
-  return std::make_shared<FakeRequest>(*this, events_);
 }
 
 void FakeSpeech::deliver(std::optional<RecognitionResult> result, bool error) {

@@ -105,7 +105,6 @@ class FakeSpeech final : public SpeechServices {
   std::unique_ptr<SpeechRecognizer> makeRecognizer(const std::string& locale) override;
   int authorizationStatus() override;
   void requestAuthorization(std::function<void(int status)> completion) override;
-  std::shared_ptr<RecognitionRequest> makeRequest() override;
 
   // Delivers one report to the handler of the running task.
   void deliver(std::optional<RecognitionResult> result, bool error = false);
@@ -119,7 +118,8 @@ class FakeSpeech final : public SpeechServices {
   std::vector<std::string> requestSettings;  // "onDevice=1", "partial=1", "hint=1"
   int appendedBuffers = 0;
   std::vector<const void*> appendedNativeBuffers;  // the `native` of each appended buffer
-  SpeechRecognizer::ResultHandler handler;
+  int dictationPreparations = 0;                   // prepareForDictation calls on any recognizer
+  RecognitionHandler handler;
 
  private:
   EventLog& events_;

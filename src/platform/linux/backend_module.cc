@@ -4,8 +4,6 @@
 #include <limits.h>
 #include <unistd.h>
 
-#include <mutex>
-
 namespace orlimbo {
 
 std::optional<std::string> backendModulePath() {
@@ -19,25 +17,20 @@ std::optional<std::string> backendModulePath() {
   return executable.substr(0, slash + 1) + kDictationBackendFileName;
 }
 
-DictationBackend* openBackendModule(const std::string& path) {
+const BackendFactories* openBackendModule(const std::string& path) {
   // A path without a slash would send dlopen through the search path.
   if (path.find('/') == std::string::npos) return nullptr;
   void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) return nullptr;
-  auto entry =
-      reinterpret_cast<DictationBackendEntry>(::dlsym(handle, kDictationBackendEntryPoint));
-  DictationBackend* backend = entry != nullptr ? entry() : nullptr;
-  if (backend == nullptr) ::dlclose(handle);
-  return backend;
+  auto entry = reinterpret_cast<BackendEntryPoint>(::dlsym(handle, kDictationBackendEntryPoint));
+  const BackendFactories* factories = entry != nullptr ? entry() : nullptr;
+  if (factories == nullptr) ::dlclose(handle);
+  return factories;
 }
 
-DictationBackend* backendModule() {
-  static std::once_flag once;
-  static DictationBackend* backend = nullptr;
-  std::call_once(once, [] {
-    if (std::optional<std::string> path = backendModulePath()) backend = openBackendModule(*path);
-  });
-  return backend;
+const BackendFactories* openBackendModuleBesideExecutable() {
+  std::optional<std::string> path = backendModulePath();
+  return path ? openBackendModule(*path) : nullptr;
 }
 
 }  // namespace orlimbo

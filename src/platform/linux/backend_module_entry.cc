@@ -3,9 +3,9 @@
 
 #include "platform/linux/pulse_sphinx_backend.h"
 
-extern "C" __attribute__((visibility("default"))) orlimbo::DictationBackend*
+extern "C" __attribute__((visibility("default"))) const orlimbo::BackendFactories*
 orlimbo_dictation_backend() {
-  // Never destroyed: its engines and tasks may be in use while the process exits.
-  static auto* backend = new orlimbo::PulseSphinxBackend;
-  return backend;
+  // Never destroyed: its engines and requests may be in use while the process exits.
+  static const auto* factories = new orlimbo::BackendFactories(orlimbo::makePulseSphinxBackend());
+  return factories;
 }

@@ -82,10 +82,10 @@ TEST(BackendModuleTest, OpensOnlyAWorkingModule) {
 }
 
 TEST(BackendModuleTest, TheBuiltModuleServesAcrossTheBoundary) {
-  DictationBackend* backend = openBackendModule(kBuiltModule.string());
+  const BackendFactories* backend = openBackendModule(kBuiltModule.string());
   ASSERT_NE(backend, nullptr);
   EXPECT_EQ(openBackendModule(kBuiltModule.string()), backend);
-  EXPECT_NE(backend->makeRequest(), nullptr);
+  EXPECT_NE(backend->makeRequest(sphinxModelFiles(kDefaultSphinxModelRoot, "en-us")), nullptr);
 
   const char* previous = std::getenv("PULSE_SERVER");
   std::string saved = previous != nullptr ? previous : "";

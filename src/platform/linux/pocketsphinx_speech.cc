@@ -4,6 +4,7 @@
 #include <array>
 #include <utility>
 
+#include "platform/linux/detached_thread.h"
 #include "platform/linux/linux_privacy.h"
 
 namespace orlimbo {
@@ -22,43 +23,49 @@ constexpr std::array kLocaleModels{
 // Longer than any identifier in the table; spares the copy of a huge one.
 constexpr std::size_t kLongestLocale = 16;
 
-// Stands in for the backend's request when there is none: nothing is decoded.
-class IgnoredRequest final : public RecognitionRequest {
+// The request when there is no backend: nothing is decoded and nothing is
+// reported. Without the backend there is no microphone either, and the
+// session says so as soon as it asks for the input format; an error here
+// would overtake that answer while the format is awaited.
+class NoBackendRequest final : public RecognitionRequest {
  public:
   void setRequiresOnDeviceRecognition(bool) override {}
   void setShouldReportPartialResults(bool) override {}
   void setTaskHint(int) override {}
   void appendAudioPCMBuffer(const AudioBuffer&) override {}
   void endAudio() override {}
-};
-
-class NothingToCancel final : public RecognitionTask {
- public:
-  void cancel() override {}
+  std::unique_ptr<RecognitionTask> recognitionTask(RecognitionHandler) override { return nullptr; }
 };
 
 // Checks the model's files when made; reaches the backend only once a
-// recognition begins.
-class BackendRecognizer final : public SpeechRecognizer {
+// dictation is about to begin.
+class PocketSphinxRecognizer final : public SpeechRecognizer {
  public:
-  BackendRecognizer(SphinxModelFiles files, DictationBackendSource backend)
+  PocketSphinxRecognizer(SphinxModelFiles files, BackendSource backend)
       : files(std::move(files)), backend(std::move(backend)) {}
 
   bool supportsOnDeviceRecognition() override { return true; }
 
-  std::unique_ptr<RecognitionTask> recognitionTask(std::shared_ptr<RecognitionRequest> request,
-                                                   ResultHandler handler) override {
-    DictationBackend* loaded = fetchBackend(backend);
-    if (loaded != nullptr) return loaded->recognitionTask(files, std::move(request), handler);
-    // Nothing is reported: without the backend there is no microphone either,
-    // and the session says so as soon as it asks for the input format. An
-    // error here would overtake that answer while the format is awaited.
-    return std::make_unique<NothingToCancel>();
+  std::shared_ptr<RecognitionRequest> makeRequest() override {
+    const BackendFactories* factories = backend ? backend() : nullptr;
+    if (factories == nullptr) return std::make_shared<NoBackendRequest>();
+    return factories->makeRequest(files);
+  }
+
+  // Opening the module may take a while, so it happens on a thread of its
+  // own; the model then loads in the background while the permissions are
+  // asked and the microphone opens. Without a thread the first recognition
+  // loads the model.
+  void prepareForDictation() override {
+    startDetachedThread([files = files, backend = backend] {
+      const BackendFactories* factories = backend ? backend() : nullptr;
+      if (factories != nullptr) factories->preloadModel(files);
+    });
   }
 
  private:
   const SphinxModelFiles files;
-  const DictationBackendSource backend;
+  const BackendSource backend;
 };
 
 }  // namespace
@@ -81,34 +88,17 @@ SphinxModelFiles sphinxModelFiles(const std::string& modelRoot, const std::strin
   return {directory + name, directory + name + ".lm.bin", directory + "cmudict-" + name + ".dict"};
 }
 
-PocketSphinxSpeech::PocketSphinxSpeech(std::string modelRoot, DictationBackendSource backend)
-    : modelRoot(std::move(modelRoot)), backend(std::move(backend)) {}
-
 std::unique_ptr<SpeechRecognizer> PocketSphinxSpeech::makeRecognizer(
     const std::string& localeIdentifier) {
   std::optional<std::string> name = sphinxModelForLocale(localeIdentifier);
   if (!name) return nullptr;
   SphinxModelFiles files = sphinxModelFiles(modelRoot, *name);
   if (!files.present()) return nullptr;
-  models.insert_or_assign(*name, files);
-  return std::make_unique<BackendRecognizer>(std::move(files), backend);
+  return std::make_unique<PocketSphinxRecognizer>(std::move(files), backend);
 }
 
 void PocketSphinxSpeech::requestAuthorization(std::function<void(int status)> completion) {
   answerFromAnotherThread([completion = std::move(completion)] { completion(kSpeechAuthorized); });
-}
-
-std::shared_ptr<RecognitionRequest> PocketSphinxSpeech::makeRequest() {
-  DictationBackend* loaded = fetchBackend(backend);
-  if (loaded == nullptr) return std::make_shared<IgnoredRequest>();
-  return loaded->makeRequest();
-}
-
-void PocketSphinxSpeech::preload() {
-  if (models.empty()) return;
-  DictationBackend* loaded = fetchBackend(backend);
-  if (loaded == nullptr) return;
-  for (const auto& [name, files] : models) loaded->preload(files);
 }
 
 }  // namespace orlimbo

@@ -3,22 +3,22 @@
 // default). A Linux desktop has no speech-recognition permission, so
 // authorization always reads as granted.
 //
-// One instance per process, created by the Linux entry point on the main
-// thread. makeRecognizer only checks that the model's files exist, and
-// neither it nor the authorization answers need the engine libraries, so a
-// status probe never fetches the dictation backend. Requests and recognition
-// tasks come from the backend; the model loads there, on a background thread,
-// when preload() is called or when the first recognition needs it.
+// One instance per process, owned by the LinuxPlatform. makeRecognizer only
+// checks that the model's files exist, and neither it nor the authorization
+// answers need the engine libraries, so a status probe never fetches the
+// backend. A recognizer's requests, and the recognition tasks they start,
+// come from the backend; the model loads there, on a background thread, from
+// prepareForDictation on, or when the first recognition needs it.
 #ifndef ORLIMBO_PLATFORM_LINUX_POCKETSPHINX_SPEECH_H_
 #define ORLIMBO_PLATFORM_LINUX_POCKETSPHINX_SPEECH_H_
 
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
-#include "platform/linux/dictation_backend.h"
+#include "platform/linux/backend_module.h"
 #include "platform/linux/sphinx_model_files.h"
 #include "platform/speech.h"
 
@@ -36,29 +36,21 @@ SphinxModelFiles sphinxModelFiles(const std::string& modelRoot, const std::strin
 
 class PocketSphinxSpeech final : public SpeechServices {
  public:
-  // `backend` is asked for the backend only when a request, a task or a
-  // preload needs it.
-  PocketSphinxSpeech(std::string modelRoot, DictationBackendSource backend);
+  // `backend` is asked for the backend only when a recognizer gets ready for
+  // a dictation or makes a request.
+  PocketSphinxSpeech(std::string modelRoot, BackendSource backend)
+      : modelRoot(std::move(modelRoot)), backend(std::move(backend)) {}
 
-  // Null when no model serves the locale or its files are missing. The
-  // recognizer's tasks report one error when there is no backend.
+  // Null when no model serves the locale or its files are missing. Without a
+  // backend, the recognizer's requests ignore their audio and start no task.
   std::unique_ptr<SpeechRecognizer> makeRecognizer(const std::string& localeIdentifier) override;
   int authorizationStatus() override { return kSpeechAuthorized; }
   // Answers "authorized" from another thread, as a prompt would.
   void requestAuthorization(std::function<void(int status)> completion) override;
-  // The backend's request; without a backend, one that ignores its audio.
-  std::shared_ptr<RecognitionRequest> makeRequest() override;
-
-  // Starts loading, in the background, the models of every recognizer made
-  // so far, so that a dictation about to begin does not wait for them. Does
-  // nothing without a backend. Main queue.
-  void preload();
 
  private:
   const std::string modelRoot;
-  const DictationBackendSource backend;
-  // Model name → files, for every recognizer made; main queue only.
-  std::map<std::string, SphinxModelFiles> models;
+  const BackendSource backend;
 };
 
 }  // namespace orlimbo

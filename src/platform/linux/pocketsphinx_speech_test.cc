@@ -24,7 +24,7 @@ using namespace std::chrono_literals;
 // "go forward ten meters", 16 kHz mono 16-bit (Debian's pocketsphinx-testdata).
 constexpr char kSpokenSample[] = "/usr/share/pocketsphinx/test/data/goforward.raw";
 
-DictationBackend* noBackend() { return nullptr; }
+const BackendFactories* noBackend() { return nullptr; }
 
 bool modelInstalled() { return sphinxModelFiles(kDefaultSphinxModelRoot, "en-us").present(); }
 
@@ -56,7 +56,7 @@ void feed(RecognitionRequest& request, const std::vector<float>& stereo48k) {
 // Records what a task's handler received, from whichever thread.
 class Reports {
  public:
-  SpeechRecognizer::ResultHandler handler() {
+  RecognitionHandler handler() {
     return [this](std::optional<RecognitionResult> result, std::optional<RecognitionError> error) {
       std::lock_guard lock(mutex);
       if (result) results.push_back(*result);
@@ -151,9 +151,9 @@ class SphinxRecognitionTest : public testing::Test {
   // Starts recognising the whole spoken sample and ends its audio.
   std::unique_ptr<RecognitionTask> recognizeSample(SpeechRecognizer& recognizer,
                                                    bool partialResults, Reports& reports) {
-    std::shared_ptr<RecognitionRequest> request = speech.makeRequest();
+    std::shared_ptr<RecognitionRequest> request = recognizer.makeRequest();
     request->setShouldReportPartialResults(partialResults);
-    std::unique_ptr<RecognitionTask> task = recognizer.recognitionTask(request, reports.handler());
+    std::unique_ptr<RecognitionTask> task = request->recognitionTask(reports.handler());
     feed(*request, spokenSampleAt48kStereo());
     request->endAudio();
     return task;
@@ -162,7 +162,7 @@ class SphinxRecognitionTest : public testing::Test {
   CapturedStderr errors;
 
   // A fresh backend, so the model is still loading when audio arrives.
-  PulseSphinxBackend backend;
+  BackendFactories backend = makePulseSphinxBackend();
   PocketSphinxSpeech speech{kDefaultSphinxModelRoot, [this] { return &backend; }};
 };
 
@@ -204,11 +204,11 @@ TEST_F(SphinxRecognitionTest, CancelReturnsAtOnceAndSilencesTheHandler) {
   std::unique_ptr<SpeechRecognizer> recognizer = speech.makeRecognizer("en-US");
   std::vector<float> audio = spokenSampleAt48kStereo();
 
-  std::shared_ptr<RecognitionRequest> cancelledRequest = speech.makeRequest();
+  std::shared_ptr<RecognitionRequest> cancelledRequest = recognizer->makeRequest();
   cancelledRequest->setShouldReportPartialResults(true);
   Reports cancelledReports;
   std::unique_ptr<RecognitionTask> cancelled =
-      recognizer->recognitionTask(cancelledRequest, cancelledReports.handler());
+      cancelledRequest->recognitionTask(cancelledReports.handler());
   feed(*cancelledRequest, audio);
   auto before = std::chrono::steady_clock::now();
   cancelled->cancel();
@@ -248,11 +248,10 @@ TEST(SphinxModelFailureTest, ReportsAnErrorInsteadOfResults) {
   for (const SphinxModelFiles& files : models) {
     if (files.acousticModel == broken.string() && !haveReal) continue;
     SCOPED_TRACE(files.acousticModel);
-    PocketSphinxRecognizer recognizer(std::make_shared<SphinxModel>(files));
-    auto request = std::make_shared<PocketSphinxRequest>();
+    PocketSphinxRequest request(std::make_shared<SphinxModel>(files));
     Reports reports;
-    std::unique_ptr<RecognitionTask> task = recognizer.recognitionTask(request, reports.handler());
-    request->endAudio();
+    std::unique_ptr<RecognitionTask> task = request.recognitionTask(reports.handler());
+    request.endAudio();
     ASSERT_TRUE(reports.waitForEnd());
     std::lock_guard lock(reports.mutex);
     EXPECT_EQ(reports.errors, 1);
@@ -262,33 +261,9 @@ TEST(SphinxModelFailureTest, ReportsAnErrorInsteadOfResults) {
   EXPECT_EQ(errors.text(), "");
 }
 
-// Records what the speech services ask of the backend.
-class RecordingBackend final : public DictationBackend {
- public:
-  class Task final : public RecognitionTask {
-   public:
-    void cancel() override {}
-  };
-
-  std::unique_ptr<AudioEngine> makeEngine() override { return nullptr; }
-  std::shared_ptr<RecognitionRequest> makeRequest() override { return request; }
-  std::unique_ptr<RecognitionTask> recognitionTask(const SphinxModelFiles& files,
-                                                   std::shared_ptr<RecognitionRequest> given,
-                                                   SpeechRecognizer::ResultHandler) override {
-    taskFiles.push_back(files);
-    taskRequests.push_back(given);
-    return std::make_unique<Task>();
-  }
-  void preload(const SphinxModelFiles& files) override { preloaded.push_back(files); }
-
-  const std::shared_ptr<RecognitionRequest> request = std::make_shared<PocketSphinxRequest>();
-  std::vector<SphinxModelFiles> preloaded;
-  std::vector<SphinxModelFiles> taskFiles;
-  std::vector<std::shared_ptr<RecognitionRequest>> taskRequests;
-};
-
 // A model root whose en-us files exist but hold nothing: enough for every
-// check the executable makes, and never loaded here.
+// check the executable makes, and never loaded here. The backend records what
+// the speech services ask of it, from whichever thread.
 class BackendBoundaryTest : public testing::Test {
  protected:
   BackendBoundaryTest() {
@@ -298,18 +273,48 @@ class BackendBoundaryTest : public testing::Test {
   }
   ~BackendBoundaryTest() override { std::filesystem::remove_all(root); }
 
-  DictationBackendSource source() {
-    return [this]() -> DictationBackend* {
+  BackendSource source() {
+    return [this]() -> const BackendFactories* {
+      std::lock_guard lock(mutex);
       ++fetches;
-      return available ? &backend : nullptr;
+      changed.notify_all();
+      return available ? &factories : nullptr;
     };
+  }
+
+  // Waits, bounded, until `done` holds; `done` runs under the lock.
+  bool waitFor(const std::function<bool()>& done) {
+    std::unique_lock lock(mutex);
+    return changed.wait_for(lock, 10s, done);
   }
 
   const std::filesystem::path root =
       std::filesystem::temp_directory_path() / ("orlimbo-empty-models-" + std::to_string(getpid()));
-  RecordingBackend backend;
+  std::mutex mutex;
+  std::condition_variable changed;
   bool available = true;
   int fetches = 0;
+  std::vector<SphinxModelFiles> preloaded;
+  std::thread::id preloadedOn;
+  std::vector<SphinxModelFiles> requestFiles;
+  const std::shared_ptr<RecognitionRequest> request =
+      std::make_shared<PocketSphinxRequest>(nullptr);
+  BackendFactories factories{
+      .makeEngine = {},
+      .makeRequest =
+          [this](const SphinxModelFiles& files) {
+            std::lock_guard lock(mutex);
+            requestFiles.push_back(files);
+            return request;
+          },
+      .preloadModel =
+          [this](const SphinxModelFiles& files) {
+            std::lock_guard lock(mutex);
+            preloaded.push_back(files);
+            preloadedOn = std::this_thread::get_id();
+            changed.notify_all();
+          },
+  };
 };
 
 TEST_F(BackendBoundaryTest, OnlyDictationStepsFetchTheBackend) {
@@ -322,14 +327,16 @@ TEST_F(BackendBoundaryTest, OnlyDictationStepsFetchTheBackend) {
   EXPECT_EQ(speech.authorizationStatus(), kSpeechAuthorized);
   EXPECT_EQ(fetches, 0);
 
+  // Getting ready loads the model away from the main queue, which opening
+  // the module would hold up.
   const SphinxModelFiles files = sphinxModelFiles(root.string(), "en-us");
-  speech.preload();
-  EXPECT_EQ(backend.preloaded, std::vector{files});
-  std::shared_ptr<RecognitionRequest> request = speech.makeRequest();
-  EXPECT_EQ(request, backend.request);
-  EXPECT_NE(recognizer->recognitionTask(request, [](auto, auto) {}), nullptr);
-  EXPECT_EQ(backend.taskFiles, std::vector{files});
-  EXPECT_EQ(backend.taskRequests, std::vector{request});
+  recognizer->prepareForDictation();
+  ASSERT_TRUE(waitFor([&] { return !preloaded.empty(); }));
+  EXPECT_EQ(preloaded, std::vector{files});
+  EXPECT_NE(preloadedOn, std::this_thread::get_id());
+
+  EXPECT_EQ(recognizer->makeRequest(), request);
+  EXPECT_EQ(requestFiles, std::vector{files});
 }
 
 // Without a backend the session learns of it from the microphone ("No usable
@@ -340,22 +347,21 @@ TEST_F(BackendBoundaryTest, WithoutABackendTheRecognizerStaysAndItsTaskReportsNo
   std::unique_ptr<SpeechRecognizer> recognizer = speech.makeRecognizer("en-US");
   ASSERT_NE(recognizer, nullptr);
   EXPECT_TRUE(recognizer->supportsOnDeviceRecognition());
-  speech.preload();
+  recognizer->prepareForDictation();
+  ASSERT_TRUE(waitFor([&] { return fetches > 0; }));
 
-  std::shared_ptr<RecognitionRequest> request = speech.makeRequest();
+  std::shared_ptr<RecognitionRequest> request = recognizer->makeRequest();
   ASSERT_NE(request, nullptr);
   Reports reports;
-  std::unique_ptr<RecognitionTask> task = recognizer->recognitionTask(request, reports.handler());
-  ASSERT_NE(task, nullptr);
+  std::unique_ptr<RecognitionTask> task = request->recognitionTask(reports.handler());
   const std::vector<float> silence(2048);
   request->appendAudioPCMBuffer({{48000, 2}, 1024, silence});
   request->endAudio();
-  task->cancel();
+  if (task != nullptr) task->cancel();
 
   std::lock_guard lock(reports.mutex);
   EXPECT_EQ(reports.errors, 0);
   EXPECT_TRUE(reports.results.empty());
-  EXPECT_TRUE(backend.preloaded.empty());
 }
 
 }  // namespace

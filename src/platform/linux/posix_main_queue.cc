@@ -45,17 +45,17 @@ constexpr auto kPollWithoutPipe = std::chrono::milliseconds(5);
 PosixMainQueue::PosixMainQueue() {
   int ends[2];
   if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
-    wakeRead_ = ends[0];
-    wakeWrite_ = ends[1];
+    wakeRead = ends[0];
+    wakeWrite = ends[1];
   }
 }
 
 PosixMainQueue::~PosixMainQueue() {
-  if (wakeRead_ < 0) return;
-  int expected = wakeWrite_;
+  if (wakeRead < 0) return;
+  int expected = wakeWrite;
   signalWakeFd.compare_exchange_strong(expected, -1);
-  ::close(wakeRead_);
-  ::close(wakeWrite_);
+  ::close(wakeRead);
+  ::close(wakeWrite);
 }
 
 void PosixMainQueue::post(Task task) { add(Clock::now(), std::move(task)); }
@@ -69,26 +69,26 @@ void PosixMainQueue::postAfter(double seconds, Task task) {
 
 void PosixMainQueue::add(Clock::time_point due, Task task) {
   {
-    std::lock_guard<std::mutex> hold(lock_);
-    entries_.push_back({due, posted_++, std::move(task)});
-    std::push_heap(entries_.begin(), entries_.end(), Later());
+    std::lock_guard<std::mutex> hold(lock);
+    entries.push_back({due, posted++, std::move(task)});
+    std::push_heap(entries.begin(), entries.end(), Later());
   }
   wake();
 }
 
 void PosixMainQueue::wake() {
-  if (wakeWrite_ < 0) return;
+  if (wakeWrite < 0) return;
   char byte = 'p';
   // A full pipe already holds a wake-up.
-  [[maybe_unused]] ssize_t ignored = ::write(wakeWrite_, &byte, 1);
+  [[maybe_unused]] ssize_t ignored = ::write(wakeWrite, &byte, 1);
 }
 
 void PosixMainQueue::runOnSignals(std::initializer_list<int> signals, Task task) {
   {
-    std::lock_guard<std::mutex> hold(lock_);
-    onSignal_ = std::move(task);
+    std::lock_guard<std::mutex> hold(lock);
+    signalTask = std::move(task);
   }
-  signalWakeFd.store(wakeWrite_);
+  signalWakeFd.store(wakeWrite);
   struct sigaction action {};
   action.sa_handler = noteSignal;
   sigemptyset(&action.sa_mask);
@@ -102,35 +102,35 @@ void PosixMainQueue::waitForWake(std::optional<Clock::time_point> until) {
   if (until) {
     left = std::min(left, std::chrono::ceil<std::chrono::milliseconds>(*until - Clock::now()));
   }
-  if (wakeRead_ < 0) left = std::min<std::chrono::milliseconds>(left, kPollWithoutPipe);
+  if (wakeRead < 0) left = std::min<std::chrono::milliseconds>(left, kPollWithoutPipe);
   int timeout = static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
-  if (wakeRead_ < 0) {
+  if (wakeRead < 0) {
     ::poll(nullptr, 0, timeout);
     return;
   }
-  pollfd ready{wakeRead_, POLLIN, 0};
+  pollfd ready{wakeRead, POLLIN, 0};
   if (::poll(&ready, 1, timeout) > 0) {
     char drained[256];
-    while (::read(wakeRead_, drained, sizeof drained) > 0) {
+    while (::read(wakeRead, drained, sizeof drained) > 0) {
     }
   }
 }
 
 MainQueue::Task PosixMainQueue::nextTask() {
-  std::unique_lock<std::mutex> hold(lock_);
+  std::unique_lock<std::mutex> hold(lock);
   for (;;) {
-    if (onSignal_ && signalReceived.load()) return std::exchange(onSignal_, nullptr);
+    if (signalTask && signalReceived.load()) return std::exchange(signalTask, nullptr);
     Clock::time_point now = Clock::now();
-    if (!entries_.empty() && entries_.front().due <= now) break;
+    if (!entries.empty() && entries.front().due <= now) break;
     std::optional<Clock::time_point> until;
-    if (!entries_.empty()) until = entries_.front().due;
+    if (!entries.empty()) until = entries.front().due;
     hold.unlock();
     waitForWake(until);
     hold.lock();
   }
-  std::pop_heap(entries_.begin(), entries_.end(), Later());
-  Task task = std::move(entries_.back().task);
-  entries_.pop_back();
+  std::pop_heap(entries.begin(), entries.end(), Later());
+  Task task = std::move(entries.back().task);
+  entries.pop_back();
   return task;
 }
 

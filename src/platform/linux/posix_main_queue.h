@@ -51,14 +51,14 @@ class PosixMainQueue final : public MainQueue {
   void wake();
   void waitForWake(std::optional<Clock::time_point> until);
 
-  std::mutex lock_;
-  std::vector<Entry> entries_;  // a heap: earliest due (then first posted) on top
-  std::uint64_t posted_ = 0;
-  Task onSignal_;
+  std::mutex lock;
+  std::vector<Entry> entries;  // a heap: earliest due (then first posted) on top
+  std::uint64_t posted = 0;
+  Task signalTask;
   // Read and write ends of the wake-up pipe; -1 when there is none, and the
   // queue then looks again every few milliseconds.
-  int wakeRead_ = -1;
-  int wakeWrite_ = -1;
+  int wakeRead = -1;
+  int wakeWrite = -1;
 };
 
 }  // namespace orlimbo

@@ -37,7 +37,7 @@ void guardStandardDescriptors() {
   }
 }
 
-PosixProcess::PosixProcess(PosixMainQueue& mainQueue) : mainQueue_(mainQueue) {
+PosixProcess::PosixProcess(PosixMainQueue& mainQueue) : mainQueue(mainQueue) {
   signal(SIGPIPE, SIG_IGN);
   // The helper has nothing to say on standard error, and the libraries it
   // uses must not say anything there either: libpulse prints some failures
@@ -59,38 +59,38 @@ void PosixProcess::writeOutput(std::string_view bytes) {
 }
 
 void PosixProcess::writeLine(std::string line, bool replaceable) {
-  std::unique_lock<std::mutex> hold(linesLock_);
+  std::unique_lock<std::mutex> hold(linesLock);
   // Only interims come in numbers that can fill the pipe; until the first
   // one, lines are written at once, which spares a status report a thread.
-  if (writer_ == Writer::kNone && replaceable) {
-    writer_ = startDetachedThread([this] { writeLines(); }) ? Writer::kRunning : Writer::kRefused;
+  if (writer == Writer::kNone && replaceable) {
+    writer = startDetachedThread([this] { writeLines(); }) ? Writer::kRunning : Writer::kRefused;
   }
-  if (writer_ != Writer::kRunning) {
+  if (writer != Writer::kRunning) {
     hold.unlock();
     writeOutput(line);
     return;
   }
-  if (replaceable && lastReplaceable_ && !lines_.empty()) {
-    lines_.back() = std::move(line);
+  if (replaceable && lastReplaceable && !lines.empty()) {
+    lines.back() = std::move(line);
   } else {
-    lines_.push_back(std::move(line));
+    lines.push_back(std::move(line));
   }
-  lastReplaceable_ = replaceable;
-  linesChanged_.notify_all();
+  lastReplaceable = replaceable;
+  linesChanged.notify_all();
 }
 
 void PosixProcess::writeLines() {
-  std::unique_lock<std::mutex> hold(linesLock_);
+  std::unique_lock<std::mutex> hold(linesLock);
   for (;;) {
-    linesChanged_.wait(hold, [this] { return !lines_.empty(); });
-    std::string line = std::move(lines_.front());
-    lines_.pop_front();
-    writing_ = true;
+    linesChanged.wait(hold, [this] { return !lines.empty(); });
+    std::string line = std::move(lines.front());
+    lines.pop_front();
+    writing = true;
     hold.unlock();
     writeOutput(line);
     hold.lock();
-    writing_ = false;
-    linesChanged_.notify_all();
+    writing = false;
+    linesChanged.notify_all();
   }
 }
 
@@ -107,7 +107,7 @@ bool PosixProcess::runInBackground(std::function<void()> work) {
 }
 
 void PosixProcess::onTerminationRequest(std::function<void()> task) {
-  mainQueue_.runOnSignals({SIGTERM, SIGINT, SIGHUP}, std::move(task));
+  mainQueue.runOnSignals({SIGTERM, SIGINT, SIGHUP}, std::move(task));
 }
 
 std::vector<std::string> PosixProcess::preferredLanguages() {
@@ -118,8 +118,8 @@ void PosixProcess::exit(int status) {
   {
     // The closing message is among the lines still waiting. A host that
     // never reads keeps the process here, with the microphone released.
-    std::unique_lock<std::mutex> hold(linesLock_);
-    linesChanged_.wait(hold, [this] { return lines_.empty() && !writing_; });
+    std::unique_lock<std::mutex> hold(linesLock);
+    linesChanged.wait(hold, [this] { return lines.empty() && !writing; });
   }
   // _exit runs no static destructors and no atexit handlers, so threads still
   // blocked in a read or capturing audio never see half-destroyed globals.

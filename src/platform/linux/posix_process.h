@@ -44,13 +44,13 @@ class PosixProcess final : public ProcessServices {
  private:
   void writeLines();
 
-  PosixMainQueue& mainQueue_;
-  std::mutex linesLock_;
-  std::condition_variable linesChanged_;
-  std::deque<std::string> lines_;  // waiting for the writer thread
-  bool lastReplaceable_ = false;   // the back of lines_ may be replaced
-  bool writing_ = false;           // the writer thread holds a line
-  enum class Writer { kNone, kRunning, kRefused } writer_ = Writer::kNone;
+  PosixMainQueue& mainQueue;
+  std::mutex linesLock;
+  std::condition_variable linesChanged;
+  std::deque<std::string> lines;  // waiting for the writer thread
+  bool lastReplaceable = false;   // the back of lines may be replaced
+  bool writing = false;           // the writer thread holds a line
+  enum class Writer { kNone, kRunning, kRefused } writer = Writer::kNone;
 };
 
 // "en_US.UTF-8" → "en-US"; absent for "", "C" and "POSIX" (with or without a

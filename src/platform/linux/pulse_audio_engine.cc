@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -415,9 +416,6 @@ class PulseEngine final : public AudioEngine {
 
 }  // namespace
 
-std::unique_ptr<AudioEngine> PulseAudioServices::makeEngine() {
-  if (onEngineMade) onEngineMade();
-  return std::make_unique<PulseEngine>();
-}
+std::unique_ptr<AudioEngine> makePulseAudioEngine() { return std::make_unique<PulseEngine>(); }
 
 }  // namespace orlimbo

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/linux/captured_stderr.h"
+#include "platform/linux/no_microphone_steps.h"
 
 namespace orlimbo {
 namespace {
@@ -60,20 +61,10 @@ std::optional<int> recordStreamsInServer() {
 TEST(PulseAudioEngineTest, WithoutAServerReportsNoMicrophoneQuicklyAndQuietly) {
   ScopedEnvironment server("PULSE_SERVER", "unix:/nonexistent/orlimbo/pulse/native");
   CapturedStderr errors;
-  bool engineMade = false;
-  PulseAudioServices audio([&] { engineMade = true; });
   auto began = std::chrono::steady_clock::now();
-  std::unique_ptr<AudioEngine> engine = audio.makeEngine();
-  EXPECT_TRUE(engineMade);
+  std::unique_ptr<AudioEngine> engine = makePulseAudioEngine();
 
-  AudioFormat format = engine->inputNode().outputFormatForBus(0);
-  EXPECT_EQ(format.sampleRate, 0);
-  EXPECT_EQ(format.channelCount, 0u);
-  engine->inputNode().installTap(0, 1024, format, [](const AudioBuffer&) {});
-  engine->prepare();
-  EXPECT_FALSE(engine->start());
-  engine->stop();
-  engine->inputNode().removeTap(0);
+  expectNoMicrophone(*engine);
   engine.reset();
   EXPECT_LT(std::chrono::steady_clock::now() - began, 1s);
   EXPECT_EQ(errors.text(), "");
@@ -95,8 +86,7 @@ TEST(PulseAudioEngineTest, GivesUpOnAServerThatNeverAnswers) {
   ScopedEnvironment server("PULSE_SERVER", ("unix:" + path).c_str());
   CapturedStderr errors;
 
-  PulseAudioServices audio;
-  std::unique_ptr<AudioEngine> engine = audio.makeEngine();
+  std::unique_ptr<AudioEngine> engine = makePulseAudioEngine();
   AudioFormat format = engine->inputNode().outputFormatForBus(0);
   EXPECT_EQ(format.sampleRate, 0);
   engine->inputNode().installTap(0, 1024, format, [](const AudioBuffer&) {});
@@ -142,8 +132,7 @@ class PulseServerTest : public testing::Test {
     });
   }
 
-  PulseAudioServices audio;
-  std::unique_ptr<AudioEngine> engine = audio.makeEngine();
+  std::unique_ptr<AudioEngine> engine = makePulseAudioEngine();
   AudioFormat format;
   int streamsBefore = 0;
   std::mutex mutex;

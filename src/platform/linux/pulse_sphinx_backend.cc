@@ -1,34 +1,42 @@
 #include "platform/linux/pulse_sphinx_backend.h"
 
-#include <utility>
+#include <map>
+#include <mutex>
 
 #include "platform/linux/pulse_audio_engine.h"
+#include "platform/linux/sphinx_model.h"
 #include "platform/linux/sphinx_recognition.h"
 
 namespace orlimbo {
+namespace {
 
-std::unique_ptr<AudioEngine> PulseSphinxBackend::makeEngine() {
-  return PulseAudioServices().makeEngine();
-}
+// The models loaded or loading, shared by the factories that use them.
+class Models {
+ public:
+  std::shared_ptr<SphinxModel> model(const SphinxModelFiles& files) {
+    std::lock_guard lock(mutex);
+    std::shared_ptr<SphinxModel>& entry = models[files];
+    if (entry == nullptr) entry = std::make_shared<SphinxModel>(files);
+    return entry;
+  }
 
-std::shared_ptr<RecognitionRequest> PulseSphinxBackend::makeRequest() {
-  return std::make_shared<PocketSphinxRequest>();
-}
+ private:
+  std::mutex mutex;
+  std::map<SphinxModelFiles, std::shared_ptr<SphinxModel>> models;
+};
 
-std::unique_ptr<RecognitionTask> PulseSphinxBackend::recognitionTask(
-    const SphinxModelFiles& files, std::shared_ptr<RecognitionRequest> request,
-    SpeechRecognizer::ResultHandler handler) {
-  return PocketSphinxRecognizer(model(files))
-      .recognitionTask(std::move(request), std::move(handler));
-}
+}  // namespace
 
-void PulseSphinxBackend::preload(const SphinxModelFiles& files) { model(files)->preload(); }
-
-std::shared_ptr<SphinxModel> PulseSphinxBackend::model(const SphinxModelFiles& files) {
-  std::lock_guard lock(mutex);
-  std::shared_ptr<SphinxModel>& entry = models[files];
-  if (entry == nullptr) entry = std::make_shared<SphinxModel>(files);
-  return entry;
+BackendFactories makePulseSphinxBackend() {
+  auto models = std::make_shared<Models>();
+  return {
+      .makeEngine = makePulseAudioEngine,
+      .makeRequest =
+          [models](const SphinxModelFiles& files) -> std::shared_ptr<RecognitionRequest> {
+        return std::make_shared<PocketSphinxRequest>(models->model(files));
+      },
+      .preloadModel = [models](const SphinxModelFiles& files) { models->model(files)->preload(); },
+  };
 }
 
 }  // namespace orlimbo

@@ -1,36 +1,18 @@
-// The dictation backend over the engine libraries: PulseAudio engines,
-// PocketSphinx requests and tasks, and one SphinxModel per set of model files,
-// kept for the life of the backend so that a preloaded model serves the
-// recognition that follows.
+// The backend module's factories over the engine libraries: PulseAudio
+// engines, and PocketSphinx requests on one SphinxModel per set of model
+// files, kept for the life of the factories so that a preloaded model serves
+// the recognition that follows.
 //
-// The backend module holds one, made by its entry point; tests make their own.
+// The module's entry point makes one set, never destroyed; tests make their
+// own.
 #ifndef ORLIMBO_PLATFORM_LINUX_PULSE_SPHINX_BACKEND_H_
 #define ORLIMBO_PLATFORM_LINUX_PULSE_SPHINX_BACKEND_H_
 
-#include <map>
-#include <memory>
-#include <mutex>
-
-#include "platform/linux/dictation_backend.h"
-#include "platform/linux/sphinx_model.h"
+#include "platform/linux/backend_module.h"
 
 namespace orlimbo {
 
-class PulseSphinxBackend final : public DictationBackend {
- public:
-  std::unique_ptr<AudioEngine> makeEngine() override;
-  std::shared_ptr<RecognitionRequest> makeRequest() override;
-  std::unique_ptr<RecognitionTask> recognitionTask(
-      const SphinxModelFiles& files, std::shared_ptr<RecognitionRequest> request,
-      SpeechRecognizer::ResultHandler handler) override;
-  void preload(const SphinxModelFiles& files) override;
-
- private:
-  std::shared_ptr<SphinxModel> model(const SphinxModelFiles& files);
-
-  std::mutex mutex;
-  std::map<SphinxModelFiles, std::shared_ptr<SphinxModel>> models;
-};
+BackendFactories makePulseSphinxBackend();
 
 }  // namespace orlimbo
 

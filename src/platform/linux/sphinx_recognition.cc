@@ -64,7 +64,7 @@ constexpr std::size_t kPartialResultSamples = 1600;
 class Recognition {
  public:
   Recognition(std::shared_ptr<SphinxModel> model, std::shared_ptr<CapturedAudio> audio,
-              bool reportsPartialResults, SpeechRecognizer::ResultHandler handler)
+              bool reportsPartialResults, RecognitionHandler handler)
       : model(std::move(model)),
         audio(std::move(audio)),
         reportsPartialResults(reportsPartialResults),
@@ -85,7 +85,7 @@ class Recognition {
   const std::shared_ptr<SphinxModel> model;
   const std::shared_ptr<CapturedAudio> audio;
   const bool reportsPartialResults;
-  const SpeechRecognizer::ResultHandler handler;
+  const RecognitionHandler handler;
   std::atomic<bool> cancelled = false;
   std::mutex deliveryMutex;
 
@@ -210,12 +210,9 @@ class PocketSphinxTask final : public RecognitionTask {
 
 }  // namespace
 
-std::unique_ptr<RecognitionTask> PocketSphinxRecognizer::recognitionTask(
-    std::shared_ptr<RecognitionRequest> request, ResultHandler handler) {
-  auto* ours = dynamic_cast<PocketSphinxRequest*>(request.get());
-  auto recognition = std::make_shared<Recognition>(model, ours != nullptr ? ours->audio : nullptr,
-                                                   ours != nullptr && ours->reportsPartialResults,
-                                                   std::move(handler));
+std::unique_ptr<RecognitionTask> PocketSphinxRequest::recognitionTask(RecognitionHandler handler) {
+  auto recognition =
+      std::make_shared<Recognition>(model, audio, reportsPartialResults, std::move(handler));
   return std::make_unique<PocketSphinxTask>(std::move(recognition));
 }
 

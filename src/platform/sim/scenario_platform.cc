@@ -10,7 +10,7 @@ namespace {
 struct Timeline {
   const Scenario* scenario = nullptr;
   MainQueue* queue = nullptr;
-  SpeechRecognizer::ResultHandler handler;
+  RecognitionHandler handler;
   bool cancelled = false;
   bool audioEnded = false;
 
@@ -31,6 +31,15 @@ struct Timeline {
   }
 };
 
+class ScenarioTask final : public RecognitionTask {
+ public:
+  explicit ScenarioTask(std::shared_ptr<Timeline> timeline) : timeline_(std::move(timeline)) {}
+  void cancel() override { timeline_->cancelled = true; }
+
+ private:
+  std::shared_ptr<Timeline> timeline_;
+};
+
 class ScenarioRequest final : public RecognitionRequest {
  public:
   explicit ScenarioRequest(std::shared_ptr<Timeline> timeline) : timeline_(std::move(timeline)) {}
@@ -43,17 +52,11 @@ class ScenarioRequest final : public RecognitionRequest {
     if (std::exchange(timeline_->audioEnded, true)) return;
     timeline_->schedule(true, timeline_);
   }
-
-  const std::shared_ptr<Timeline>& timeline() const { return timeline_; }
-
- private:
-  std::shared_ptr<Timeline> timeline_;
-};
-
-class ScenarioTask final : public RecognitionTask {
- public:
-  explicit ScenarioTask(std::shared_ptr<Timeline> timeline) : timeline_(std::move(timeline)) {}
-  void cancel() override { timeline_->cancelled = true; }
+  std::unique_ptr<RecognitionTask> recognitionTask(RecognitionHandler handler) override {
+    timeline_->handler = std::move(handler);
+    timeline_->schedule(false, timeline_);
+    return std::make_unique<ScenarioTask>(timeline_);
+  }
 
  private:
   std::shared_ptr<Timeline> timeline_;
@@ -61,19 +64,20 @@ class ScenarioTask final : public RecognitionTask {
 
 class ScenarioRecognizer final : public SpeechRecognizer {
  public:
-  explicit ScenarioRecognizer(bool onDevice) : onDevice_(onDevice) {}
+  ScenarioRecognizer(const Scenario& scenario, MainQueue& queue, bool onDevice)
+      : scenario_(scenario), queue_(queue), onDevice_(onDevice) {}
   bool supportsOnDeviceRecognition() override { return onDevice_; }
 
-  std::unique_ptr<RecognitionTask> recognitionTask(std::shared_ptr<RecognitionRequest> request,
-                                                   ResultHandler handler) override {
-    // Requests come from ScenarioSpeech::makeRequest only.
-    std::shared_ptr<Timeline> timeline = static_cast<ScenarioRequest&>(*request).timeline();
-    timeline->handler = std::move(handler);
-    timeline->schedule(false, timeline);
-    return std::make_unique<ScenarioTask>(timeline);
+  std::shared_ptr<RecognitionRequest> makeRequest() override {
+    auto timeline = std::make_shared<Timeline>();
+    timeline->scenario = &scenario_;
+    timeline->queue = &queue_;
+    return std::make_shared<ScenarioRequest>(timeline);
   }
 
  private:
+  const Scenario& scenario_;
+  MainQueue& queue_;
   bool onDevice_;
 };
 
@@ -126,20 +130,13 @@ class ScenarioEngine final : public AudioEngine {
 std::unique_ptr<SpeechRecognizer> ScenarioSpeech::makeRecognizer(const std::string& locale) {
   auto found = scenario_.onDeviceByLocale.find(locale);
   if (found == scenario_.onDeviceByLocale.end()) return nullptr;
-  return std::make_unique<ScenarioRecognizer>(found->second);
+  return std::make_unique<ScenarioRecognizer>(scenario_, queue_, found->second);
 }
 
 void ScenarioSpeech::requestAuthorization(std::function<void(int status)> completion) {
   if (!scenario_.speechPrompt) return;  // the prompt stays open
   queue_.postAfter(scenario_.speechPromptDelay,
                    [completion, status = *scenario_.speechPrompt] { completion(status); });
-}
-
-std::shared_ptr<RecognitionRequest> ScenarioSpeech::makeRequest() {
-  auto timeline = std::make_shared<Timeline>();
-  timeline->scenario = &scenario_;
-  timeline->queue = &queue_;
-  return std::make_shared<ScenarioRequest>(timeline);
 }
 
 std::unique_ptr<AudioEngine> ScenarioAudio::makeEngine() {

@@ -46,7 +46,6 @@ class ScenarioSpeech final : public SpeechServices {
   std::unique_ptr<SpeechRecognizer> makeRecognizer(const std::string& locale) override;
   int authorizationStatus() override { return scenario_.speechAuthorization; }
   void requestAuthorization(std::function<void(int status)> completion) override;
-  std::shared_ptr<RecognitionRequest> makeRequest() override;
 
  private:
   const Scenario& scenario_;

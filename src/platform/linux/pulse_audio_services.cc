@@ -1,4 +1,4 @@
-#include "platform/linux/worker_audio_services.h"
+#include "platform/linux/pulse_audio_services.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -41,10 +41,13 @@ struct Worker {
 
 class WorkerEngine final : public AudioEngine, public AudioInputNode {
  public:
-  WorkerEngine(PosixMainQueue& mainQueue, AudioServices& inner)
+  WorkerEngine(PosixMainQueue& mainQueue, BackendSource backend)
       : mainQueue(mainQueue), worker(std::make_shared<Worker>()) {
     threaded = startDetachedThread([running = worker] { running->run(); });
-    send([&inner](Worker& at) { at.engine = inner.makeEngine(); });
+    send([backend = std::move(backend)](Worker& at) {
+      const BackendFactories* factories = backend ? backend() : nullptr;
+      if (factories != nullptr) at.engine = factories->makeEngine();
+    });
   }
 
   ~WorkerEngine() override {
@@ -138,8 +141,8 @@ class WorkerEngine final : public AudioEngine, public AudioInputNode {
 
 }  // namespace
 
-std::unique_ptr<AudioEngine> WorkerAudioServices::makeEngine() {
-  return std::make_unique<WorkerEngine>(mainQueue, inner);
+std::unique_ptr<AudioEngine> PulseAudioServices::makeEngine() {
+  return std::make_unique<WorkerEngine>(mainQueue, backend);
 }
 
 }  // namespace orlimbo
