@@ -1,4 +1,4 @@
-#include "platform/sim/scenario.h"
+#include "platform/scripted/scenario.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,6 +9,14 @@
 
 namespace orlimbo {
 namespace {
+
+// A property list as an executable carries it, read over by documents.
+const Scenario kDefaults = defaultScenario({{"NSMicrophoneUsageDescription", "Microphone."},
+                                            {"NSSpeechRecognitionUsageDescription", "Speech."}});
+
+std::optional<Scenario> parseScenario(std::string_view json) {
+  return orlimbo::parseScenario(json, kDefaults);
+}
 
 TEST(ScenarioTest, OverridesOnlyWhatItNames) {
   std::optional<Scenario> scenario = parseScenario(R"({
@@ -22,13 +30,12 @@ TEST(ScenarioTest, OverridesOnlyWhatItNames) {
                     {"at": 0.3}]
   })");
   ASSERT_TRUE(scenario);
-  Scenario defaults = defaultScenario();
   EXPECT_EQ(scenario->preferredLanguages, std::vector<std::string>{"fr-CA"});
   EXPECT_EQ(scenario->onDeviceByLocale, (std::map<std::string, bool>{{"fr-CA", false}}));
   EXPECT_EQ(scenario->speechAuthorization, 1);
   EXPECT_FALSE(scenario->speechPrompt);
   EXPECT_EQ(scenario->microphonePrompt, false);
-  EXPECT_EQ(scenario->microphoneAuthorization, defaults.microphoneAuthorization);
+  EXPECT_EQ(scenario->microphoneAuthorization, kDefaults.microphoneAuthorization);
   EXPECT_EQ(scenario->microphone.sampleRate, 16000);
   EXPECT_EQ(scenario->microphone.channelCount, 2u);
   EXPECT_FALSE(scenario->infoPlist.contains("NSMicrophoneUsageDescription"));

@@ -1,4 +1,4 @@
-#include "platform/sim/scenario.h"
+#include "platform/scripted/scenario.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -8,8 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include <type_traits>
-
-#include "platform/linux/embedded_info_plist.h"
+#include <utility>
 
 namespace orlimbo {
 namespace {
@@ -123,15 +122,9 @@ bool readRecognition(const json& object, Scenario& scenario) {
 
 }  // namespace
 
-Scenario defaultScenario() {
+Scenario defaultScenario(std::map<std::string, std::string> infoPlist) {
   Scenario scenario;
-  // The real helper's property list, linked into this executable as well.
-  for (const char* key : {"CFBundleIdentifier", "CFBundleName", "NSMicrophoneUsageDescription",
-                          "NSSpeechRecognitionUsageDescription"}) {
-    if (std::optional<std::string> value = plistValue(embeddedInfoPlist(), key)) {
-      scenario.infoPlist[key] = *value;
-    }
-  }
+  scenario.infoPlist = std::move(infoPlist);
   scenario.recognition = {
       {0.5, false, "Hello", false, false},
       {1.0, false, "Hello from", false, false},
@@ -141,10 +134,10 @@ Scenario defaultScenario() {
   return scenario;
 }
 
-std::optional<Scenario> parseScenario(std::string_view text) {
+std::optional<Scenario> parseScenario(std::string_view text, Scenario defaults) {
   json object = json::parse(text, nullptr, false);
   if (object.is_discarded() || !object.is_object()) return std::nullopt;
-  Scenario scenario = defaultScenario();
+  Scenario scenario = std::move(defaults);
   bool valid = read(object, "preferredLanguages", scenario.preferredLanguages) &&
                readRecognizers(object, scenario) &&
                read(object, "speechAuthorization", scenario.speechAuthorization) &&
