@@ -90,6 +90,10 @@ void runHelper(const std::vector<std::string>& arguments, const Platform& chosen
   // session is there.
   bool reading = platform->process.runInBackground(readCommands);
   session = std::make_shared<DictationSession>(platform->audio.makeEngine());
+  // The recognizer gets ready while the permissions are asked and the
+  // microphone opens, so that the first words wait in the request rather than
+  // the start waiting for the recognizer.
+  if (recognizer != nullptr) recognizer->prepareForDictation();
   if (!reading) {
     platform->mainQueue.post([failed = session] { failed->fail(kNoThreadSentence); });
   }

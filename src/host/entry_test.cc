@@ -62,6 +62,27 @@ TEST(EntryTest, NormalModeStartsTheReaderBeforeStart) {
   EXPECT_EQ(fake.lines(), std::vector<std::string>{R"({"type":"state","state":"cancelled"})"});
 }
 
+// Getting ready loads a model on some platforms: worth it only for a dictation
+// that is about to begin, never for a status probe.
+TEST(EntryTest, OnlyADictationGetsTheRecognizerReady) {
+  struct Case {
+    std::vector<std::string> arguments;
+    int preparations;
+  };
+  const Case cases[] = {
+      {{}, 1},
+      {{"--locale", "en-US"}, 1},
+      {{"--status"}, 0},
+      {{"--locale", "de-DE"}, 0},  // no recognizer to get ready
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.arguments));
+    FakePlatform fake;
+    fake.run(c.arguments);
+    EXPECT_EQ(fake.speech.dictationPreparations, c.preparations);
+  }
+}
+
 struct OptionCase {
   const char* name;
   std::vector<std::string> arguments;

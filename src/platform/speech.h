@@ -35,7 +35,15 @@ struct RecognitionResult {
 // The recognizer's error; its content is never read.
 struct RecognitionError {};
 
-// A request fed with audio buffers; configured before its task starts.
+// Called any number of times, on any thread, with an optional result and an
+// optional error.
+using RecognitionHandler = std::function<void(std::optional<RecognitionResult> result,
+                                              std::optional<RecognitionError> error)>;
+
+class RecognitionTask;
+
+// A request fed with audio buffers: made by its recognizer, configured, then
+// started, and fed until its audio ends.
 class RecognitionRequest {
  public:
   RecognitionRequest() = default;
@@ -53,6 +61,13 @@ class RecognitionRequest {
 
   // No more audio follows; results and errors may still arrive.
   virtual void endAudio() = 0;
+
+  // Starts recognizing this request's audio: the task of this request. Called
+  // once, on the main queue, after the settings and before the first buffer.
+  // A failure to start reaches `handler` as an error, or, when the platform
+  // has no way to the microphone either, not at all (the session learns of
+  // it from the microphone); null means there is nothing to cancel.
+  virtual std::unique_ptr<RecognitionTask> recognitionTask(RecognitionHandler handler) = 0;
 };
 
 class RecognitionTask {
@@ -68,11 +83,6 @@ class RecognitionTask {
 
 class SpeechRecognizer {
  public:
-  // Called any number of times, on any thread, with an optional result and an
-  // optional error.
-  using ResultHandler = std::function<void(std::optional<RecognitionResult> result,
-                                           std::optional<RecognitionError> error)>;
-
   SpeechRecognizer() = default;
   SpeechRecognizer(const SpeechRecognizer&) = delete;
   SpeechRecognizer& operator=(const SpeechRecognizer&) = delete;
@@ -81,8 +91,13 @@ class SpeechRecognizer {
   // True when this recognizer works without a server.
   virtual bool supportsOnDeviceRecognition() = 0;
 
-  virtual std::unique_ptr<RecognitionTask> recognitionTask(
-      std::shared_ptr<RecognitionRequest> request, ResultHandler handler) = 0;
+  // A new request on this recognizer, to be configured and then started.
+  // Never null. Main queue.
+  virtual std::shared_ptr<RecognitionRequest> makeRequest() = 0;
+
+  // Gets ready for a dictation that is about to begin (a platform may start
+  // loading its model in the background); never blocks. Main queue.
+  virtual void prepareForDictation() {}
 };
 
 class SpeechServices {
@@ -101,8 +116,6 @@ class SpeechServices {
 
   // May prompt; calls `completion` exactly once, on any thread, with the raw status.
   virtual void requestAuthorization(std::function<void(int status)> completion) = 0;
-
-  virtual std::shared_ptr<RecognitionRequest> makeRequest() = 0;
 };
 
 }  // namespace orlimbo

@@ -15,15 +15,14 @@ void DictationSession::listen() {
     return;
   }
 
-  request = platform->speech.makeRequest();
+  request = recognizer->makeRequest();
   request->setRequiresOnDeviceRecognition(true);
   request->setShouldReportPartialResults(true);
   request->setTaskHint(kTaskHintDictation);
 
   std::weak_ptr<DictationSession> weakSelf = weak_from_this();
-  task = recognizer->recognitionTask(
-      request, [weakSelf](std::optional<RecognitionResult> result,
-                          std::optional<RecognitionError> error) {
+  task = request->recognitionTask(
+      [weakSelf](std::optional<RecognitionResult> result, std::optional<RecognitionError> error) {
         platform->mainQueue.post([weakSelf, result = std::move(result), error] {
           if (auto self = weakSelf.lock()) self->handleRecognition(result, error);
         });
@@ -40,8 +39,9 @@ void DictationSession::listen() {
     return;
   }
 
-  input.installTap(0, kTapBufferFrames, format,
-                   [fed = request](const AudioBuffer& buffer) { fed->appendAudioPCMBuffer(buffer); });
+  input.installTap(0, kTapBufferFrames, format, [fed = request](const AudioBuffer& buffer) {
+    fed->appendAudioPCMBuffer(buffer);
+  });
   installedTap = true;
   // Capture that ends on its own ends the run as the host's stop would, with
   // the transcript so far.

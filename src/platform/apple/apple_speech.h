@@ -18,10 +18,6 @@ class AppleSpeech final : public SpeechServices {
   std::unique_ptr<SpeechRecognizer> makeRecognizer(const std::string& localeIdentifier) override;
   int authorizationStatus() override;
   void requestAuthorization(std::function<void(int status)> completion) override;
-  // Never null. Takes the captured AVAudioPCMBuffer of an AppleAudio tap as it
-  // is; buffers without one, and buffers that arrive after endAudio, are
-  // dropped.
-  std::shared_ptr<RecognitionRequest> makeRequest() override;
 };
 
 }  // namespace orlimbo

@@ -11,11 +11,26 @@
 namespace orlimbo {
 namespace {
 
+class AppleRecognitionTask final : public RecognitionTask {
+ public:
+  explicit AppleRecognitionTask(SFSpeechRecognitionTask* task) : task_(task) {}
+  void cancel() override { [task_ cancel]; }
+
+ private:
+  SFSpeechRecognitionTask* const task_;
+};
+
+std::optional<RecognitionResult> resultFrom(SFSpeechRecognitionResult* result) {
+  if (result == nil) return std::nullopt;
+  const char* text = result.bestTranscription.formattedString.UTF8String;
+  return RecognitionResult{text != nullptr ? text : "", static_cast<bool>([result isFinal])};
+}
+
+// A buffer-fed request on the recognizer that made it, which starts its task.
 class AppleRecognitionRequest final : public RecognitionRequest {
  public:
-  AppleRecognitionRequest() : request_([[SFSpeechAudioBufferRecognitionRequest alloc] init]) {}
-
-  SFSpeechAudioBufferRecognitionRequest* platformRequest() const { return request_; }
+  explicit AppleRecognitionRequest(SFSpeechRecognizer* recognizer)
+      : recognizer_(recognizer), request_([[SFSpeechAudioBufferRecognitionRequest alloc] init]) {}
 
   void setRequiresOnDeviceRecognition(bool required) override {
     request_.requiresOnDeviceRecognition = required;
@@ -39,40 +54,10 @@ class AppleRecognitionRequest final : public RecognitionRequest {
     if (audio_.close()) [request_ endAudio];
   }
 
- private:
-  SFSpeechAudioBufferRecognitionRequest* const request_;
-  DeliveryGate audio_;  // open from creation until endAudio
-};
-
-class AppleRecognitionTask final : public RecognitionTask {
- public:
-  explicit AppleRecognitionTask(SFSpeechRecognitionTask* task) : task_(task) {}
-  void cancel() override { [task_ cancel]; }
-
- private:
-  SFSpeechRecognitionTask* const task_;
-};
-
-std::optional<RecognitionResult> resultFrom(SFSpeechRecognitionResult* result) {
-  if (result == nil) return std::nullopt;
-  const char* text = result.bestTranscription.formattedString.UTF8String;
-  return RecognitionResult{text != nullptr ? text : "", static_cast<bool>([result isFinal])};
-}
-
-class AppleRecognizer final : public SpeechRecognizer {
- public:
-  explicit AppleRecognizer(SFSpeechRecognizer* recognizer) : recognizer_(recognizer) {}
-
-  bool supportsOnDeviceRecognition() override { return recognizer_.supportsOnDeviceRecognition; }
-
-  std::unique_ptr<RecognitionTask> recognitionTask(std::shared_ptr<RecognitionRequest> request,
-                                                   ResultHandler handler) override {
-    // Requests come only from AppleSpeech::makeRequest.
-    auto* ours = dynamic_cast<AppleRecognitionRequest*>(request.get());
-    if (ours == nullptr) return nullptr;
-    ResultHandler deliver = std::move(handler);
+  std::unique_ptr<RecognitionTask> recognitionTask(RecognitionHandler handler) override {
+    RecognitionHandler deliver = std::move(handler);
     SFSpeechRecognitionTask* task =
-        [recognizer_ recognitionTaskWithRequest:ours->platformRequest()
+        [recognizer_ recognitionTaskWithRequest:request_
                                   resultHandler:^(SFSpeechRecognitionResult* _Nullable result,
                                                   NSError* _Nullable error) {
                                     std::optional<RecognitionError> failure;
@@ -80,6 +65,24 @@ class AppleRecognizer final : public SpeechRecognizer {
                                     deliver(resultFrom(result), failure);
                                   }];
     return std::make_unique<AppleRecognitionTask>(task);
+  }
+
+ private:
+  SFSpeechRecognizer* const recognizer_;
+  SFSpeechAudioBufferRecognitionRequest* const request_;
+  DeliveryGate audio_;  // open from creation until endAudio
+};
+
+class AppleRecognizer final : public SpeechRecognizer {
+ public:
+  explicit AppleRecognizer(SFSpeechRecognizer* recognizer) : recognizer_(recognizer) {}
+
+  bool supportsOnDeviceRecognition() override { return recognizer_.supportsOnDeviceRecognition; }
+
+  // Takes the captured AVAudioPCMBuffer of an AppleAudio tap as it is;
+  // buffers without one, and buffers that arrive after endAudio, are dropped.
+  std::shared_ptr<RecognitionRequest> makeRequest() override {
+    return std::make_shared<AppleRecognitionRequest>(recognizer_);
   }
 
  private:
@@ -110,10 +113,6 @@ void AppleSpeech::requestAuthorization(std::function<void(int status)> completio
   [SFSpeechRecognizer requestAuthorization:^(SFSpeechRecognizerAuthorizationStatus status) {
     answer(static_cast<int>(status));
   }];
-}
-
-std::shared_ptr<RecognitionRequest> AppleSpeech::makeRequest() {
-  return std::make_shared<AppleRecognitionRequest>();
 }
 
 }  // namespace orlimbo

@@ -21,10 +21,7 @@ class FakeEngine final : public AudioInputNode, public AudioEngine {
 class EngineBackend final : public DictationBackend {
  public:
   std::unique_ptr<AudioEngine> makeEngine() override { return std::make_unique<FakeEngine>(); }
-  std::shared_ptr<RecognitionRequest> makeRequest() override { return nullptr; }
-  std::unique_ptr<RecognitionTask> recognitionTask(const SphinxModelFiles&,
-                                                   std::shared_ptr<RecognitionRequest>,
-                                                   SpeechRecognizer::ResultHandler) override {
+  std::shared_ptr<RecognitionRequest> makeRequest(const SphinxModelFiles&) override {
     return nullptr;
   }
   void preload(const SphinxModelFiles&) override {}

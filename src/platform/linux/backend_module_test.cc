@@ -85,7 +85,7 @@ TEST(BackendModuleTest, TheBuiltModuleServesAcrossTheBoundary) {
   DictationBackend* backend = openBackendModule(kBuiltModule.string());
   ASSERT_NE(backend, nullptr);
   EXPECT_EQ(openBackendModule(kBuiltModule.string()), backend);
-  EXPECT_NE(backend->makeRequest(), nullptr);
+  EXPECT_NE(backend->makeRequest(sphinxModelFiles(kDefaultSphinxModelRoot, "en-us")), nullptr);
 
   const char* previous = std::getenv("PULSE_SERVER");
   std::string saved = previous != nullptr ? previous : "";

@@ -32,15 +32,10 @@ class DictationBackend {
   // source answers. Main queue.
   virtual std::unique_ptr<AudioEngine> makeEngine() = 0;
 
-  // A request for recognitionTask. Main queue.
-  virtual std::shared_ptr<RecognitionRequest> makeRequest() = 0;
-
-  // Decodes `request` with the model in `files`, loading it first when
-  // needed; the handler gets one error when the model cannot be loaded or
-  // `request` did not come from makeRequest. Main queue.
-  virtual std::unique_ptr<RecognitionTask> recognitionTask(
-      const SphinxModelFiles& files, std::shared_ptr<RecognitionRequest> request,
-      SpeechRecognizer::ResultHandler handler) = 0;
+  // A request whose task decodes with the model in `files`, loading it first
+  // when needed; the task's handler gets one error when the model cannot be
+  // loaded. Main queue.
+  virtual std::shared_ptr<RecognitionRequest> makeRequest(const SphinxModelFiles& files) = 0;
 
   // Starts loading the model in `files` in the background unless it has
   // begun already. Any thread.

@@ -22,7 +22,10 @@ constexpr std::array kLocaleModels{
 // Longer than any identifier in the table; spares the copy of a huge one.
 constexpr std::size_t kLongestLocale = 16;
 
-// Stands in for the backend's request when there is none: nothing is decoded.
+// The request when there is no backend: nothing is decoded and nothing is
+// reported. Without the backend there is no microphone either, and the
+// session says so as soon as it asks for the input format; an error here
+// would overtake that answer while the format is awaited.
 class IgnoredRequest final : public RecognitionRequest {
  public:
   void setRequiresOnDeviceRecognition(bool) override {}
@@ -30,11 +33,7 @@ class IgnoredRequest final : public RecognitionRequest {
   void setTaskHint(int) override {}
   void appendAudioPCMBuffer(const AudioBuffer&) override {}
   void endAudio() override {}
-};
-
-class NothingToCancel final : public RecognitionTask {
- public:
-  void cancel() override {}
+  std::unique_ptr<RecognitionTask> recognitionTask(RecognitionHandler) override { return nullptr; }
 };
 
 // Checks the model's files when made; reaches the backend only once a
@@ -46,14 +45,10 @@ class BackendRecognizer final : public SpeechRecognizer {
 
   bool supportsOnDeviceRecognition() override { return true; }
 
-  std::unique_ptr<RecognitionTask> recognitionTask(std::shared_ptr<RecognitionRequest> request,
-                                                   ResultHandler handler) override {
+  std::shared_ptr<RecognitionRequest> makeRequest() override {
     DictationBackend* loaded = fetchBackend(backend);
-    if (loaded != nullptr) return loaded->recognitionTask(files, std::move(request), handler);
-    // Nothing is reported: without the backend there is no microphone either,
-    // and the session says so as soon as it asks for the input format. An
-    // error here would overtake that answer while the format is awaited.
-    return std::make_unique<NothingToCancel>();
+    if (loaded == nullptr) return std::make_shared<IgnoredRequest>();
+    return loaded->makeRequest(files);
   }
 
  private:
@@ -96,12 +91,6 @@ std::unique_ptr<SpeechRecognizer> PocketSphinxSpeech::makeRecognizer(
 
 void PocketSphinxSpeech::requestAuthorization(std::function<void(int status)> completion) {
   answerFromAnotherThread([completion = std::move(completion)] { completion(kSpeechAuthorized); });
-}
-
-std::shared_ptr<RecognitionRequest> PocketSphinxSpeech::makeRequest() {
-  DictationBackend* loaded = fetchBackend(backend);
-  if (loaded == nullptr) return std::make_shared<IgnoredRequest>();
-  return loaded->makeRequest();
 }
 
 void PocketSphinxSpeech::preload() {

@@ -6,9 +6,10 @@
 // One instance per process, created by the Linux entry point on the main
 // thread. makeRecognizer only checks that the model's files exist, and
 // neither it nor the authorization answers need the engine libraries, so a
-// status probe never fetches the dictation backend. Requests and recognition
-// tasks come from the backend; the model loads there, on a background thread,
-// when preload() is called or when the first recognition needs it.
+// status probe never fetches the dictation backend. Requests, and the
+// recognition tasks they start, come from the backend; the model loads there,
+// on a background thread, when preload() is called or when the first
+// recognition needs it.
 #ifndef ORLIMBO_PLATFORM_LINUX_POCKETSPHINX_SPEECH_H_
 #define ORLIMBO_PLATFORM_LINUX_POCKETSPHINX_SPEECH_H_
 
@@ -41,13 +42,12 @@ class PocketSphinxSpeech final : public SpeechServices {
   PocketSphinxSpeech(std::string modelRoot, DictationBackendSource backend);
 
   // Null when no model serves the locale or its files are missing. The
-  // recognizer's tasks report one error when there is no backend.
+  // recognizer's requests come from the backend; without one, they ignore
+  // their audio and start no task.
   std::unique_ptr<SpeechRecognizer> makeRecognizer(const std::string& localeIdentifier) override;
   int authorizationStatus() override { return kSpeechAuthorized; }
   // Answers "authorized" from another thread, as a prompt would.
   void requestAuthorization(std::function<void(int status)> completion) override;
-  // The backend's request; without a backend, one that ignores its audio.
-  std::shared_ptr<RecognitionRequest> makeRequest() override;
 
   // Starts loading, in the background, the models of every recognizer made
   // so far, so that a dictation about to begin does not wait for them. Does

@@ -56,7 +56,7 @@ void feed(RecognitionRequest& request, const std::vector<float>& stereo48k) {
 // Records what a task's handler received, from whichever thread.
 class Reports {
  public:
-  SpeechRecognizer::ResultHandler handler() {
+  RecognitionHandler handler() {
     return [this](std::optional<RecognitionResult> result, std::optional<RecognitionError> error) {
       std::lock_guard lock(mutex);
       if (result) results.push_back(*result);
@@ -151,9 +151,9 @@ class SphinxRecognitionTest : public testing::Test {
   // Starts recognising the whole spoken sample and ends its audio.
   std::unique_ptr<RecognitionTask> recognizeSample(SpeechRecognizer& recognizer,
                                                    bool partialResults, Reports& reports) {
-    std::shared_ptr<RecognitionRequest> request = speech.makeRequest();
+    std::shared_ptr<RecognitionRequest> request = recognizer.makeRequest();
     request->setShouldReportPartialResults(partialResults);
-    std::unique_ptr<RecognitionTask> task = recognizer.recognitionTask(request, reports.handler());
+    std::unique_ptr<RecognitionTask> task = request->recognitionTask(reports.handler());
     feed(*request, spokenSampleAt48kStereo());
     request->endAudio();
     return task;
@@ -204,11 +204,11 @@ TEST_F(SphinxRecognitionTest, CancelReturnsAtOnceAndSilencesTheHandler) {
   std::unique_ptr<SpeechRecognizer> recognizer = speech.makeRecognizer("en-US");
   std::vector<float> audio = spokenSampleAt48kStereo();
 
-  std::shared_ptr<RecognitionRequest> cancelledRequest = speech.makeRequest();
+  std::shared_ptr<RecognitionRequest> cancelledRequest = recognizer->makeRequest();
   cancelledRequest->setShouldReportPartialResults(true);
   Reports cancelledReports;
   std::unique_ptr<RecognitionTask> cancelled =
-      recognizer->recognitionTask(cancelledRequest, cancelledReports.handler());
+      cancelledRequest->recognitionTask(cancelledReports.handler());
   feed(*cancelledRequest, audio);
   auto before = std::chrono::steady_clock::now();
   cancelled->cancel();
@@ -248,11 +248,10 @@ TEST(SphinxModelFailureTest, ReportsAnErrorInsteadOfResults) {
   for (const SphinxModelFiles& files : models) {
     if (files.acousticModel == broken.string() && !haveReal) continue;
     SCOPED_TRACE(files.acousticModel);
-    PocketSphinxRecognizer recognizer(std::make_shared<SphinxModel>(files));
-    auto request = std::make_shared<PocketSphinxRequest>();
+    PocketSphinxRequest request(std::make_shared<SphinxModel>(files));
     Reports reports;
-    std::unique_ptr<RecognitionTask> task = recognizer.recognitionTask(request, reports.handler());
-    request->endAudio();
+    std::unique_ptr<RecognitionTask> task = request.recognitionTask(reports.handler());
+    request.endAudio();
     ASSERT_TRUE(reports.waitForEnd());
     std::lock_guard lock(reports.mutex);
     EXPECT_EQ(reports.errors, 1);
@@ -265,26 +264,17 @@ TEST(SphinxModelFailureTest, ReportsAnErrorInsteadOfResults) {
 // Records what the speech services ask of the backend.
 class RecordingBackend final : public DictationBackend {
  public:
-  class Task final : public RecognitionTask {
-   public:
-    void cancel() override {}
-  };
-
   std::unique_ptr<AudioEngine> makeEngine() override { return nullptr; }
-  std::shared_ptr<RecognitionRequest> makeRequest() override { return request; }
-  std::unique_ptr<RecognitionTask> recognitionTask(const SphinxModelFiles& files,
-                                                   std::shared_ptr<RecognitionRequest> given,
-                                                   SpeechRecognizer::ResultHandler) override {
-    taskFiles.push_back(files);
-    taskRequests.push_back(given);
-    return std::make_unique<Task>();
+  std::shared_ptr<RecognitionRequest> makeRequest(const SphinxModelFiles& files) override {
+    requestFiles.push_back(files);
+    return request;
   }
   void preload(const SphinxModelFiles& files) override { preloaded.push_back(files); }
 
-  const std::shared_ptr<RecognitionRequest> request = std::make_shared<PocketSphinxRequest>();
+  const std::shared_ptr<RecognitionRequest> request =
+      std::make_shared<PocketSphinxRequest>(nullptr);
   std::vector<SphinxModelFiles> preloaded;
-  std::vector<SphinxModelFiles> taskFiles;
-  std::vector<std::shared_ptr<RecognitionRequest>> taskRequests;
+  std::vector<SphinxModelFiles> requestFiles;
 };
 
 // A model root whose en-us files exist but hold nothing: enough for every
@@ -325,11 +315,8 @@ TEST_F(BackendBoundaryTest, OnlyDictationStepsFetchTheBackend) {
   const SphinxModelFiles files = sphinxModelFiles(root.string(), "en-us");
   speech.preload();
   EXPECT_EQ(backend.preloaded, std::vector{files});
-  std::shared_ptr<RecognitionRequest> request = speech.makeRequest();
-  EXPECT_EQ(request, backend.request);
-  EXPECT_NE(recognizer->recognitionTask(request, [](auto, auto) {}), nullptr);
-  EXPECT_EQ(backend.taskFiles, std::vector{files});
-  EXPECT_EQ(backend.taskRequests, std::vector{request});
+  EXPECT_EQ(recognizer->makeRequest(), backend.request);
+  EXPECT_EQ(backend.requestFiles, std::vector{files});
 }
 
 // Without a backend the session learns of it from the microphone ("No usable
@@ -342,15 +329,14 @@ TEST_F(BackendBoundaryTest, WithoutABackendTheRecognizerStaysAndItsTaskReportsNo
   EXPECT_TRUE(recognizer->supportsOnDeviceRecognition());
   speech.preload();
 
-  std::shared_ptr<RecognitionRequest> request = speech.makeRequest();
+  std::shared_ptr<RecognitionRequest> request = recognizer->makeRequest();
   ASSERT_NE(request, nullptr);
   Reports reports;
-  std::unique_ptr<RecognitionTask> task = recognizer->recognitionTask(request, reports.handler());
-  ASSERT_NE(task, nullptr);
+  std::unique_ptr<RecognitionTask> task = request->recognitionTask(reports.handler());
   const std::vector<float> silence(2048);
   request->appendAudioPCMBuffer({{48000, 2}, 1024, silence});
   request->endAudio();
-  task->cancel();
+  if (task != nullptr) task->cancel();
 
   std::lock_guard lock(reports.mutex);
   EXPECT_EQ(reports.errors, 0);

@@ -11,15 +11,8 @@ std::unique_ptr<AudioEngine> PulseSphinxBackend::makeEngine() {
   return PulseAudioServices().makeEngine();
 }
 
-std::shared_ptr<RecognitionRequest> PulseSphinxBackend::makeRequest() {
-  return std::make_shared<PocketSphinxRequest>();
-}
-
-std::unique_ptr<RecognitionTask> PulseSphinxBackend::recognitionTask(
-    const SphinxModelFiles& files, std::shared_ptr<RecognitionRequest> request,
-    SpeechRecognizer::ResultHandler handler) {
-  return PocketSphinxRecognizer(model(files))
-      .recognitionTask(std::move(request), std::move(handler));
+std::shared_ptr<RecognitionRequest> PulseSphinxBackend::makeRequest(const SphinxModelFiles& files) {
+  return std::make_shared<PocketSphinxRequest>(model(files));
 }
 
 void PulseSphinxBackend::preload(const SphinxModelFiles& files) { model(files)->preload(); }

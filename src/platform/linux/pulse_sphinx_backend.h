@@ -19,10 +19,7 @@ namespace orlimbo {
 class PulseSphinxBackend final : public DictationBackend {
  public:
   std::unique_ptr<AudioEngine> makeEngine() override;
-  std::shared_ptr<RecognitionRequest> makeRequest() override;
-  std::unique_ptr<RecognitionTask> recognitionTask(
-      const SphinxModelFiles& files, std::shared_ptr<RecognitionRequest> request,
-      SpeechRecognizer::ResultHandler handler) override;
+  std::shared_ptr<RecognitionRequest> makeRequest(const SphinxModelFiles& files) override;
   void preload(const SphinxModelFiles& files) override;
 
  private:

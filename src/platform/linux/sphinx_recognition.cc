@@ -64,7 +64,7 @@ constexpr std::size_t kPartialResultSamples = 1600;
 class Recognition {
  public:
   Recognition(std::shared_ptr<SphinxModel> model, std::shared_ptr<CapturedAudio> audio,
-              bool reportsPartialResults, SpeechRecognizer::ResultHandler handler)
+              bool reportsPartialResults, RecognitionHandler handler)
       : model(std::move(model)),
         audio(std::move(audio)),
         reportsPartialResults(reportsPartialResults),
@@ -85,7 +85,7 @@ class Recognition {
   const std::shared_ptr<SphinxModel> model;
   const std::shared_ptr<CapturedAudio> audio;
   const bool reportsPartialResults;
-  const SpeechRecognizer::ResultHandler handler;
+  const RecognitionHandler handler;
   std::atomic<bool> cancelled = false;
   std::mutex deliveryMutex;
 
@@ -101,10 +101,6 @@ void Recognition::run() {
     model->markBroken();
     deliver(std::nullopt, RecognitionError{});
   });
-  if (audio == nullptr) {
-    deliver(std::nullopt, RecognitionError{});
-    return;
-  }
   ps_decoder_t* decoder = model->acquireDecoder(cancelled);
   if (decoder == nullptr) {
     deliver(std::nullopt, RecognitionError{});
@@ -184,7 +180,7 @@ void Recognition::deliver(std::optional<RecognitionResult> result,
 void Recognition::cancel() {
   cancelled = true;
   model->interruptWaiters();
-  if (audio != nullptr) audio->interruptWaiters();
+  audio->interruptWaiters();
   // Waits out a delivery in progress: none starts or runs after this.
   std::lock_guard lock(deliveryMutex);
 }
@@ -210,12 +206,9 @@ class PocketSphinxTask final : public RecognitionTask {
 
 }  // namespace
 
-std::unique_ptr<RecognitionTask> PocketSphinxRecognizer::recognitionTask(
-    std::shared_ptr<RecognitionRequest> request, ResultHandler handler) {
-  auto* ours = dynamic_cast<PocketSphinxRequest*>(request.get());
-  auto recognition = std::make_shared<Recognition>(model, ours != nullptr ? ours->audio : nullptr,
-                                                   ours != nullptr && ours->reportsPartialResults,
-                                                   std::move(handler));
+std::unique_ptr<RecognitionTask> PocketSphinxRequest::recognitionTask(RecognitionHandler handler) {
+  auto recognition =
+      std::make_shared<Recognition>(model, audio, reportsPartialResults, std::move(handler));
   return std::make_unique<PocketSphinxTask>(std::move(recognition));
 }
 

@@ -1,8 +1,8 @@
 // Recognition over PocketSphinx: the request that carries captured audio from
-// the capture thread to the recognition thread, and the recognizer whose tasks
-// decode it.
+// the capture thread to the recognition thread, and starts the task that
+// decodes it.
 //
-// Requests and recognizers are created on the main queue. Each task runs one
+// Requests are created on the main queue. Each task runs one
 // recognition thread of its own; that thread waits for the model when it is
 // still loading, so audio captured meanwhile waits in the request and is
 // decoded once the model is there. Results reach the handler on that thread.
@@ -50,8 +50,11 @@ class CapturedAudio {
   bool ended = false;
 };
 
+// A request on one model; its task decodes the request's audio with it.
 class PocketSphinxRequest final : public RecognitionRequest {
  public:
+  explicit PocketSphinxRequest(std::shared_ptr<SphinxModel> model) : model(std::move(model)) {}
+
   // Audio never leaves the machine here, whatever is asked.
   void setRequiresOnDeviceRecognition(bool) override {}
   void setShouldReportPartialResults(bool report) override { reportsPartialResults = report; }
@@ -60,22 +63,14 @@ class PocketSphinxRequest final : public RecognitionRequest {
   void appendAudioPCMBuffer(const AudioBuffer& buffer) override { audio->append(buffer); }
   void endAudio() override { audio->end(); }
 
-  const std::shared_ptr<CapturedAudio> audio = std::make_shared<CapturedAudio>();
-  std::atomic<bool> reportsPartialResults = false;
-};
-
-class PocketSphinxRecognizer final : public SpeechRecognizer {
- public:
-  explicit PocketSphinxRecognizer(std::shared_ptr<SphinxModel> model) : model(std::move(model)) {}
-
-  bool supportsOnDeviceRecognition() override { return true; }
-
-  // A request that is not a PocketSphinxRequest gets one error.
-  std::unique_ptr<RecognitionTask> recognitionTask(std::shared_ptr<RecognitionRequest> request,
-                                                   ResultHandler handler) override;
+  // Decodes on a recognition thread of its own; a model that cannot be
+  // loaded, or a thread that cannot start, reaches the handler as one error.
+  std::unique_ptr<RecognitionTask> recognitionTask(RecognitionHandler handler) override;
 
  private:
   const std::shared_ptr<SphinxModel> model;
+  const std::shared_ptr<CapturedAudio> audio = std::make_shared<CapturedAudio>();
+  bool reportsPartialResults = false;
 };
 
 }  // namespace orlimbo

@@ -7,7 +7,7 @@ namespace orlimbo {
 // ---- speech
 
 struct RecognitionTimeline {
-  SpeechRecognizer::ResultHandler handler;
+  RecognitionHandler handler;
   bool cancelled = false;
   bool audioEnded = false;
 
@@ -51,7 +51,7 @@ class ScriptedRequest final : public RecognitionRequest {
     RecognitionTimeline::schedule(timeline, speech.scenario, speech.queue, true);
   }
 
-  std::unique_ptr<RecognitionTask> start(SpeechRecognizer::ResultHandler handler);
+  std::unique_ptr<RecognitionTask> recognitionTask(RecognitionHandler handler) override;
 
  private:
   void setting(const char* name, int value) {
@@ -76,7 +76,7 @@ class ScriptedTask final : public RecognitionTask {
   std::shared_ptr<RecognitionTimeline> timeline;
 };
 
-std::unique_ptr<RecognitionTask> ScriptedRequest::start(SpeechRecognizer::ResultHandler handler) {
+std::unique_ptr<RecognitionTask> ScriptedRequest::recognitionTask(RecognitionHandler handler) {
   speech.note("task.start");
   timeline->handler = std::move(handler);
   speech.lastTask = timeline;
@@ -94,11 +94,10 @@ class ScriptedRecognizer final : public SpeechRecognizer {
     return found != speech.scenario.onDeviceByLocale.end() && found->second;
   }
 
-  std::unique_ptr<RecognitionTask> recognitionTask(std::shared_ptr<RecognitionRequest> request,
-                                                   ResultHandler handler) override {
-    // Requests come from ScriptedSpeech::makeRequest only.
-    return static_cast<ScriptedRequest&>(*request).start(std::move(handler));
+  std::shared_ptr<RecognitionRequest> makeRequest() override {
+    return std::make_shared<ScriptedRequest>(speech);
   }
+  void prepareForDictation() override { ++speech.dictationPreparations; }
 
  private:
   ScriptedSpeech& speech;
@@ -123,10 +122,6 @@ void ScriptedSpeech::requestAuthorization(std::function<void(int status)> comple
   }
   queue.postAfter(scenario.speechPromptDelay,
                   [completion, status = *scenario.speechPrompt] { completion(status); });
-}
-
-std::shared_ptr<RecognitionRequest> ScriptedSpeech::makeRequest() {
-  return std::make_shared<ScriptedRequest>(*this);
 }
 
 void ScriptedSpeech::deliver(std::optional<RecognitionResult> result, bool error) {

@@ -70,7 +70,6 @@ class ScriptedSpeech final : public SpeechServices {
   std::unique_ptr<SpeechRecognizer> makeRecognizer(const std::string& locale) override;
   int authorizationStatus() override;
   void requestAuthorization(std::function<void(int status)> completion) override;
-  std::shared_ptr<RecognitionRequest> makeRequest() override;
 
   // Hands one report to the handler of the task started last, cancelled or
   // not, as a recognizer that reports late would.
@@ -82,6 +81,7 @@ class ScriptedSpeech final : public SpeechServices {
   std::vector<std::string> requestSettings;  // "onDevice=1", "partial=1", "hint=1"
   int appendedBuffers = 0;
   std::vector<const void*> appendedNativeBuffers;  // the `native` of each appended buffer
+  int dictationPreparations = 0;                   // prepareForDictation calls on any recognizer
 
  private:
   friend class ScriptedRecognizer;
