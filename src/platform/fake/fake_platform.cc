@@ -13,33 +13,32 @@ namespace orlimbo {
 // ---- main queue
 
 void FakeMainQueue::postAfter(double seconds, Task task) {
-  entries_.push_back({now_ + std::max(seconds, 0.0), posted_++, std::move(task)});
+  entries.push_back({clock + std::max(seconds, 0.0), posted++, std::move(task)});
 }
 
 bool FakeMainQueue::runNextDueBy(double time) {
-  if (exitStatuses_ != nullptr && !exitStatuses_->empty()) return false;
-  auto next =
-      std::min_element(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
-        return a.due != b.due ? a.due < b.due : a.order < b.order;
-      });
-  if (next == entries_.end() || next->due > time) return false;
-  now_ = std::max(now_, next->due);
+  if (watchedExits != nullptr && !watchedExits->empty()) return false;
+  auto next = std::min_element(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    return a.due != b.due ? a.due < b.due : a.order < b.order;
+  });
+  if (next == entries.end() || next->due > time) return false;
+  clock = std::max(clock, next->due);
   Task task = std::move(next->task);
-  entries_.erase(next);
+  entries.erase(next);
   task();
   return true;
 }
 
 void FakeMainQueue::runUntilIdle() {
-  while (runNextDueBy(now_)) {
+  while (runNextDueBy(clock)) {
   }
 }
 
 void FakeMainQueue::advanceBy(double seconds) {
-  double until = now_ + seconds;
+  double until = clock + seconds;
   while (runNextDueBy(until)) {
   }
-  now_ = until;
+  clock = until;
 }
 
 // ---- process
@@ -49,11 +48,11 @@ void FakeProcess::writeOutput(std::string_view bytes) {
   output.append(bytes);
   for (char byte : bytes) {
     if (byte != '\n') {
-      line_.push_back(byte);
+      openLine.push_back(byte);
       continue;
     }
-    events_.push_back("out " + line_);
-    line_.clear();
+    events.push_back("out " + openLine);
+    openLine.clear();
   }
 }
 
@@ -69,18 +68,18 @@ std::size_t FakeProcess::readInput(std::span<char> buffer) {
 
 void FakeProcess::exit(int status) {
   exitStatuses.push_back(status);
-  events_.push_back("exit " + std::to_string(status));
+  events.push_back("exit " + std::to_string(status));
 }
 
 bool FakeProcess::runInBackground(std::function<void()> work) {
   if (!threadsStart) return false;
-  reader_ = std::move(work);
+  reader = std::move(work);
   if (readerRunsAtOnce) runReader();
   return true;
 }
 
 void FakeProcess::runReader() {
-  if (reader_) std::exchange(reader_, nullptr)();
+  if (reader) std::exchange(reader, nullptr)();
 }
 
 // ---- the whole platform

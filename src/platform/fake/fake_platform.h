@@ -35,13 +35,13 @@ class FakeMainQueue final : public MainQueue {
   void runUntilIdle();
   // Moves the clock forward, running each task as it falls due.
   void advanceBy(double seconds);
-  double now() const { return now_; }
+  double now() const { return clock; }
 
   // Once the process has exited, no task runs any more, as in a real process.
-  void haltAfterExit(const std::vector<int>& exitStatuses) { exitStatuses_ = &exitStatuses; }
+  void haltAfterExit(const std::vector<int>& exitStatuses) { watchedExits = &exitStatuses; }
   // Tasks run on after the exit, as they would if the exit were slow or
   // failed: shows what the session does with them once it has ended.
-  void keepRunningAfterExit() { exitStatuses_ = nullptr; }
+  void keepRunningAfterExit() { watchedExits = nullptr; }
 
  private:
   struct Entry {
@@ -51,15 +51,15 @@ class FakeMainQueue final : public MainQueue {
   };
   bool runNextDueBy(double time);
 
-  double now_ = 0;
-  std::uint64_t posted_ = 0;
-  const std::vector<int>* exitStatuses_ = nullptr;
-  std::vector<Entry> entries_;
+  double clock = 0;
+  std::uint64_t posted = 0;
+  const std::vector<int>* watchedExits = nullptr;
+  std::vector<Entry> entries;
 };
 
 class FakeProcess final : public ProcessServices {
  public:
-  explicit FakeProcess(EventLog& events) : events_(events) {}
+  explicit FakeProcess(EventLog& events) : events(events) {}
 
   void writeOutput(std::string_view bytes) override;
   void writeLine(std::string line, bool replaceable) override {
@@ -93,9 +93,9 @@ class FakeProcess final : public ProcessServices {
   std::function<void()> terminationTask;
 
  private:
-  EventLog& events_;
-  std::string line_;  // the message being written, until its line feed
-  std::function<void()> reader_;
+  EventLog& events;
+  std::string openLine;  // the message being written, until its line feed
+  std::function<void()> reader;
 };
 
 class FakePlatform {
