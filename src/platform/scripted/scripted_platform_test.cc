@@ -25,6 +25,13 @@ ScenarioEvent afterEndAudio(double seconds, std::string final) {
   return {seconds, true, std::move(final), true, false};
 }
 
+void partialAtHalfASecond(Scenario& s) { s.recognition = {at(0.5, "Hello")}; }
+void finalAfterTheEndOfAudio(Scenario& s) { s.recognition = {afterEndAudio(0.2, "Hi.")}; }
+void captureEndsAfterASecond(Scenario& s) {
+  s.microphoneEndsAfter = 1.0;
+  finalAfterTheEndOfAudio(s);
+}
+
 // What the simulated helper plays in real time, played on the virtual clock:
 // each answer and report falls due when the scenario says, and not before.
 struct Timed {
@@ -35,35 +42,26 @@ struct Timed {
 };
 
 const Timed kTimed[] = {
-    {"PartialNotBeforeItsTime",
-     [](Scenario& s) { s.recognition = {at(0.5, "Hello")}; },
-     {advance(0.49)},
-     {kStarting, kListening}},
+    {"PartialNotBeforeItsTime", partialAtHalfASecond, {advance(0.49)}, {kStarting, kListening}},
     {"PartialAtItsTime",
-     [](Scenario& s) { s.recognition = {at(0.5, "Hello")}; },
+     partialAtHalfASecond,
      {advance(0.5)},
      {kStarting, kListening, interim("Hello")}},
     // Timed from the end of the audio, however long the recording ran.
-    {"FinalAfterTheEndOfAudio",
-     [](Scenario& s) { s.recognition = {afterEndAudio(0.2, "Hi.")}; },
+    {"FinalNotBeforeItsTime",
+     finalAfterTheEndOfAudio,
      {advance(10), kStop, advance(0.19)},
      {kStarting, kListening, kStopping}},
     {"FinalAtItsTime",
-     [](Scenario& s) { s.recognition = {afterEndAudio(0.2, "Hi.")}; },
+     finalAfterTheEndOfAudio,
      {advance(10), kStop, advance(0.2)},
      {kStarting, kListening, kStopping, final("Hi.")}},
-    {"CaptureEndsOnItsOwn",
-     [](Scenario& s) {
-       s.microphoneEndsAfter = 1.0;
-       s.recognition = {afterEndAudio(0.2, "Hi.")};
-     },
+    {"CaptureNotEndedBeforeItsTime",
+     captureEndsAfterASecond,
      {advance(0.99)},
      {kStarting, kListening}},
     {"CaptureEndedLikeAStop",
-     [](Scenario& s) {
-       s.microphoneEndsAfter = 1.0;
-       s.recognition = {afterEndAudio(0.2, "Hi.")};
-     },
+     captureEndsAfterASecond,
      {advance(1.2)},
      {kStarting, kListening, kStopping, final("Hi.")}},
     {"PromptAnswerNotBeforeItsDelay",
