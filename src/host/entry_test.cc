@@ -53,8 +53,8 @@ TEST(EntryTest, TheProgramPathTakesPartInTheWalk) {
 
 TEST(EntryTest, NormalModeStartsTheReaderBeforeStart) {
   FakePlatform fake;
-  fake.process.preferred = {"fr-CA"};
-  fake.speech.onDeviceByLocale = {{"fr-CA", true}};
+  fake.scenario.preferredLanguages = {"fr-CA"};
+  fake.scenario.onDeviceByLocale = {{"fr-CA", true}};
   fake.process.readerRunsAtOnce = true;
   fake.run();
   EXPECT_EQ(requestedLocale, "fr-CA");

@@ -47,9 +47,9 @@ class AvailabilityTest : public testing::TestWithParam<Availability> {};
 TEST_P(AvailabilityTest, GivesTheFirstReasonThatApplies) {
   const Availability& c = GetParam();
   FakePlatform fake;
-  fake.speech.onDeviceByLocale = {{"en-US", true}, {"fr-FR", false}};
-  fake.speech.status = c.speechStatus;
-  fake.privacy.status = c.microphoneStatus;
+  fake.scenario.onDeviceByLocale = {{"en-US", true}, {"fr-FR", false}};
+  fake.scenario.speechAuthorization = c.speechStatus;
+  fake.scenario.microphoneAuthorization = c.microphoneStatus;
   fake.run({"--status", "--locale", c.locale});
   fake.speech.statusReads = fake.privacy.statusReads = 0;
 
@@ -74,19 +74,19 @@ const StatusCase kStatusCases[] = {
      R"({"type":"status","available":true,"locale":"en-US","reason":null})"},
     {"UnsupportedLocale", {"--locale", "de-DE", "--status"}, noSetup,
      R"({"type":"status","available":false,"locale":"de-DE","reason":"Speech recognition is unavailable for de-DE."})"},
-    {"RefusedPermission", {"--status"}, [](FakePlatform& f) { f.privacy.status = 2; },
+    {"RefusedPermission", {"--status"}, [](FakePlatform& f) { f.scenario.microphoneAuthorization = 2; },
      R"({"type":"status","available":false,"locale":"en-US","reason":")" + kMicrophoneSettings +
          R"("})"},
     {"PrivacyTextsAreNotLookedAt", {"--status"},
-     [](FakePlatform& f) { f.privacy.infoDictionary.clear(); },
+     [](FakePlatform& f) { f.scenario.infoPlist.clear(); },
      R"({"type":"status","available":true,"locale":"en-US","reason":null})"},
     {"NoWayToAMicrophone",
      {"--status"},
-     [](FakePlatform& f) { f.audio.reachable = false; },
+     [](FakePlatform& f) { f.scenario.microphoneReachable = false; },
      R"({"type":"status","available":false,"locale":"en-US","reason":"No usable microphone was found."})"},
     {"LocaleReasonComesFirst",
      {"--status", "--locale", "de-DE"},
-     [](FakePlatform& f) { f.audio.reachable = false; },
+     [](FakePlatform& f) { f.scenario.microphoneReachable = false; },
      R"({"type":"status","available":false,"locale":"de-DE","reason":"Speech recognition is unavailable for de-DE."})"},
 };
 
@@ -126,26 +126,26 @@ const std::string kMicrophoneNotGranted = error(
 
 const StartCase kStartCases[] = {
     {"BothGranted", noSetup, {kStarting, kListening}, -1},
-    {"UnsupportedLocale", [](FakePlatform& f) { f.speech.onDeviceByLocale.clear(); },
+    {"UnsupportedLocale", [](FakePlatform& f) { f.scenario.onDeviceByLocale.clear(); },
      {error("Speech recognition is unavailable for en-US.")}, 1},
-    {"SpeechRefusedBefore", [](FakePlatform& f) { f.speech.status = 2; },
+    {"SpeechRefusedBefore", [](FakePlatform& f) { f.scenario.speechAuthorization = 2; },
      {error(kSpeechSettings)}, 1},
     {"NoMicrophoneText",
-     [](FakePlatform& f) { f.privacy.infoDictionary.erase("NSMicrophoneUsageDescription"); },
+     [](FakePlatform& f) { f.scenario.infoPlist.erase("NSMicrophoneUsageDescription"); },
      {kMissingTexts}, 1},
     {"NoSpeechText",
-     [](FakePlatform& f) { f.privacy.infoDictionary.erase("NSSpeechRecognitionUsageDescription"); },
+     [](FakePlatform& f) { f.scenario.infoPlist.erase("NSSpeechRecognitionUsageDescription"); },
      {kMissingTexts}, 1},
     {"EmptyTextCountsAsPresent",
-     [](FakePlatform& f) { f.privacy.infoDictionary["NSMicrophoneUsageDescription"] = ""; },
+     [](FakePlatform& f) { f.scenario.infoPlist["NSMicrophoneUsageDescription"] = ""; },
      {kStarting, kListening}, -1},
-    {"SpeechDeniedAtPrompt", [](FakePlatform& f) { f.speech.promptAnswer = 1; },
+    {"SpeechDeniedAtPrompt", [](FakePlatform& f) { f.scenario.speechPrompt = 1; },
      {kStarting, kSpeechNotGranted}, 1},
-    {"SpeechRestrictedAtPrompt", [](FakePlatform& f) { f.speech.promptAnswer = 2; },
+    {"SpeechRestrictedAtPrompt", [](FakePlatform& f) { f.scenario.speechPrompt = 2; },
      {kStarting, kSpeechNotGranted}, 1},
-    {"SpeechStillUndecided", [](FakePlatform& f) { f.speech.promptAnswer = 0; },
+    {"SpeechStillUndecided", [](FakePlatform& f) { f.scenario.speechPrompt = 0; },
      {kStarting, kSpeechNotGranted}, 1},
-    {"MicrophoneRefusedAtPrompt", [](FakePlatform& f) { f.privacy.promptAnswer = false; },
+    {"MicrophoneRefusedAtPrompt", [](FakePlatform& f) { f.scenario.microphonePrompt = false; },
      {kStarting, kMicrophoneNotGranted}, 1},
 };
 
@@ -169,8 +169,8 @@ INSTANTIATE_TEST_SUITE_P(Readiness, StartTest, testing::ValuesIn(kStartCases),
 
 TEST(StartTest, AsksForSpeechBeforeTheMicrophoneAndWaitsForEachAnswer) {
   FakePlatform fake;
-  fake.speech.promptAnswer.reset();
-  fake.privacy.promptAnswer.reset();
+  fake.scenario.speechPrompt.reset();
+  fake.scenario.microphonePrompt.reset();
   fake.run();
   EXPECT_EQ(fake.lines(), std::vector<std::string>{kStarting});
   EXPECT_EQ(fake.privacy.prompts, 0);
@@ -190,8 +190,8 @@ TEST(StartTest, AsksForSpeechBeforeTheMicrophoneAndWaitsForEachAnswer) {
 // opening one, after "starting", and says so then.
 TEST(StartTest, UnreachableMicrophoneEndsRightAfterStarting) {
   FakePlatform fake;
-  fake.audio.reachable = false;
-  fake.audio.format = {0, 0};
+  fake.scenario.microphoneReachable = false;
+  fake.scenario.microphone = {0, 0};
   fake.run();
   EXPECT_EQ(fake.lines(), (std::vector<std::string>{kStarting, kNoMicrophone}));
   EXPECT_EQ(fake.audio.reachChecks, 0);
@@ -211,44 +211,44 @@ const SentenceCase kSentenceCases[] = {
     {"NoRecognizer", &Sentences::noRecognizer, noSetup, {"--locale", "xx"}, "NoRecognizer xx"},
     {"OnDeviceUnsupported",
      &Sentences::onDeviceUnsupported,
-     [](FakePlatform& f) { f.speech.onDeviceByLocale["en-US"] = false; },
+     [](FakePlatform& f) { f.scenario.onDeviceByLocale["en-US"] = false; },
      {},
      "OnDeviceUnsupported en-US"},
     {"SpeechRefusedEarlier",
      &Sentences::speechRefusedEarlier,
-     [](FakePlatform& f) { f.speech.status = 1; },
+     [](FakePlatform& f) { f.scenario.speechAuthorization = 1; },
      {},
      "SpeechRefusedEarlier"},
     {"MicrophoneRefusedEarlier",
      &Sentences::microphoneRefusedEarlier,
-     [](FakePlatform& f) { f.privacy.status = 2; },
+     [](FakePlatform& f) { f.scenario.microphoneAuthorization = 2; },
      {},
      "MicrophoneRefusedEarlier"},
     {"PrivacyTextsMissing",
      &Sentences::privacyTextsMissing,
-     [](FakePlatform& f) { f.privacy.infoDictionary.clear(); },
+     [](FakePlatform& f) { f.scenario.infoPlist.clear(); },
      {},
      "PrivacyTextsMissing"},
     {"SpeechPromptRefused",
      &Sentences::speechPromptRefused,
-     [](FakePlatform& f) { f.speech.promptAnswer = 1; },
+     [](FakePlatform& f) { f.scenario.speechPrompt = 1; },
      {},
      "SpeechPromptRefused"},
     {"MicrophonePromptRefused",
      &Sentences::microphonePromptRefused,
-     [](FakePlatform& f) { f.privacy.promptAnswer = false; },
+     [](FakePlatform& f) { f.scenario.microphonePrompt = false; },
      {},
      "MicrophonePromptRefused"},
     {"NoMicrophone",
      &Sentences::noMicrophone,
      [](FakePlatform& f) {
-       f.audio.format = {0, 0};
+       f.scenario.microphone = {0, 0};
      },
      {},
      "NoMicrophone"},
     {"MicrophoneStartFailed",
      &Sentences::microphoneStartFailed,
-     [](FakePlatform& f) { f.audio.startSucceeds = false; },
+     [](FakePlatform& f) { f.scenario.microphoneStartFails = true; },
      {},
      "MicrophoneStartFailed"},
 };

@@ -37,7 +37,7 @@ std::function<void(FakePlatform&)> earlyInput(std::string bytes) {
     if (!bytes.empty()) fake.process.input.push_back(bytes);
   };
 }
-void speechPromptOpen(FakePlatform& fake) { fake.speech.promptAnswer.reset(); }
+void speechPromptOpen(FakePlatform& fake) { fake.scenario.speechPrompt.reset(); }
 // The host's line arrives while the engine answers listen()'s questions on
 // a platform that keeps the main queue serving meanwhile.
 std::function<void(FakePlatform&)> whileTheEngineAnswers(std::string name) {
@@ -144,7 +144,7 @@ TEST(TerminationRequestTest, EndsTheRunAsACancelDoes) {
             (std::vector<std::string>{lines::kStarting, lines::kListening,
                                       lines::interim("not wanted"), lines::kCancelled}));
   EXPECT_EQ(fake.process.exitStatuses, std::vector<int>{0});
-  EXPECT_EQ(fake.audio.tap, nullptr);
+  EXPECT_FALSE(fake.audio.tapInstalled());
 }
 
 INSTANTIATE_TEST_SUITE_P(Endings, EndingTest, testing::ValuesIn(kEndings),
@@ -186,7 +186,7 @@ TEST(TeardownTest, ReleasesEverythingBeforeTheClosingLine) {
     EXPECT_EQ(std::vector<std::string>(fake.events.begin(), fake.events.begin() + 3),
               (EventLog{"engine.stop", "tap.remove 0", "task.cancel"}));
     EXPECT_TRUE(fake.events[3].starts_with("out "));
-    EXPECT_EQ(fake.audio.tap, nullptr);
+    EXPECT_FALSE(fake.audio.tapInstalled());
   }
 }
 
@@ -204,7 +204,7 @@ struct LateArrival {
 const LateArrival kLateArrivals[] = {
     {"SpeechAnswerAfterCancel", speechPromptOpen, kCancel,
      [](FakePlatform& fake) { fake.speech.openPrompt(kSpeechAuthorized); }},
-    {"MicrophoneAnswerAfterCancel", [](FakePlatform& fake) { fake.privacy.promptAnswer.reset(); },
+    {"MicrophoneAnswerAfterCancel", [](FakePlatform& fake) { fake.scenario.microphonePrompt.reset(); },
      kCancel, [](FakePlatform& fake) { fake.privacy.openPrompt(true); }},
     {"ResultAfterCancel", noSetup, kCancel, partial("late")},
     {"ErrorAfterCancel", noSetup, kCancel, [](FakePlatform& fake) { fake.recognitionError(); }},

@@ -15,7 +15,7 @@ using namespace lines;
 
 TEST(ListenTest, RecordsOnDeviceIntoATapOfTheInputFormat) {
   FakePlatform fake;
-  fake.audio.format = {44100, 2};
+  fake.scenario.microphone = {44100, 2};
   fake.run();
 
   EXPECT_EQ(fake.lines(), (std::vector<std::string>{kStarting, kListening}));
@@ -45,25 +45,25 @@ struct ListenFailure {
 const ListenFailure kFailures[] = {
     {"NoSampleRate",
      [](FakePlatform& f) {
-       f.audio.format = {0, 1};
+       f.scenario.microphone = {0, 1};
      },
      kNoMicrophone, false},
     {"NegativeSampleRate",
      [](FakePlatform& f) {
-       f.audio.format = {-8000, 1};
+       f.scenario.microphone = {-8000, 1};
      },
      kNoMicrophone, false},
     {"NaNSampleRate",
      [](FakePlatform& f) {
-       f.audio.format = {std::numeric_limits<double>::quiet_NaN(), 1};
+       f.scenario.microphone = {std::numeric_limits<double>::quiet_NaN(), 1};
      },
      kNoMicrophone, false},
     {"NoChannels",
      [](FakePlatform& f) {
-       f.audio.format = {48000, 0};
+       f.scenario.microphone = {48000, 0};
      },
      kNoMicrophone, false},
-    {"EngineRefusesToStart", [](FakePlatform& f) { f.audio.startSucceeds = false; },
+    {"EngineRefusesToStart", [](FakePlatform& f) { f.scenario.microphoneStartFails = true; },
      kMicrophoneStart, true},
 };
 
@@ -77,7 +77,7 @@ TEST_P(ListenFailureTest, FailsWithoutListeningAndReleasesFirst) {
 
   EXPECT_EQ(fake.lines(), (std::vector<std::string>{kStarting, failure.error}));
   EXPECT_EQ(fake.process.exitStatuses, std::vector<int>{1});
-  EXPECT_EQ(fake.audio.tap, nullptr);
+  EXPECT_FALSE(fake.audio.tapInstalled());
 
   auto at = [&fake](const std::string& event) {
     return std::find(fake.events.begin(), fake.events.end(), event) - fake.events.begin();
@@ -100,9 +100,9 @@ INSTANTIATE_TEST_SUITE_P(Listen, ListenFailureTest, testing::ValuesIn(kFailures)
 
 TEST(ListenTest, RefusesWhenOnDeviceSupportIsLostBeforeRecording) {
   FakePlatform fake;
-  fake.privacy.promptAnswer.reset();
+  fake.scenario.microphonePrompt.reset();
   fake.run();
-  fake.speech.onDevice = false;
+  fake.scenario.onDeviceByLocale["en-US"] = false;
   fake.privacy.openPrompt(true);
   fake.queue.runUntilIdle();
 

@@ -72,9 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   FakePlatform platform;
-  platform.process.preferred = preferred;
-  platform.speech.promptAnswer = std::nullopt;
-  platform.speech.onDeviceByLocale[locale] = !locale.empty() && locale.front() == 'e';
+  platform.scenario.preferredLanguages = preferred;
+  platform.scenario.speechPrompt = std::nullopt;
+  platform.scenario.onDeviceByLocale[locale] = !locale.empty() && locale.front() == 'e';
   platform.run(arguments);
   if (hasArgument(arguments, "--help")) {
     if (platform.lines().empty() || platform.lines()[0].rfind("Usage: ", 0) != 0) std::abort();

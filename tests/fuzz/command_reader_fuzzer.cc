@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
 
   FakePlatform platform;
-  platform.speech.promptAnswer = std::nullopt;
+  platform.scenario.speechPrompt = std::nullopt;
   platform.run();
   for (std::size_t at = 0; at < input.size(); at += chunk) {
     platform.process.input.emplace_back(input.substr(at, chunk));

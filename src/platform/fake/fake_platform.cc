@@ -13,33 +13,32 @@ namespace orlimbo {
 // ---- main queue
 
 void FakeMainQueue::postAfter(double seconds, Task task) {
-  entries_.push_back({now_ + std::max(seconds, 0.0), posted_++, std::move(task)});
+  entries.push_back({clock + std::max(seconds, 0.0), posted++, std::move(task)});
 }
 
 bool FakeMainQueue::runNextDueBy(double time) {
-  if (exitStatuses_ != nullptr && !exitStatuses_->empty()) return false;
-  auto next =
-      std::min_element(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
-        return a.due != b.due ? a.due < b.due : a.order < b.order;
-      });
-  if (next == entries_.end() || next->due > time) return false;
-  now_ = std::max(now_, next->due);
+  if (watchedExits != nullptr && !watchedExits->empty()) return false;
+  auto next = std::min_element(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    return a.due != b.due ? a.due < b.due : a.order < b.order;
+  });
+  if (next == entries.end() || next->due > time) return false;
+  clock = std::max(clock, next->due);
   Task task = std::move(next->task);
-  entries_.erase(next);
+  entries.erase(next);
   task();
   return true;
 }
 
 void FakeMainQueue::runUntilIdle() {
-  while (runNextDueBy(now_)) {
+  while (runNextDueBy(clock)) {
   }
 }
 
 void FakeMainQueue::advanceBy(double seconds) {
-  double until = now_ + seconds;
+  double until = clock + seconds;
   while (runNextDueBy(until)) {
   }
-  now_ = until;
+  clock = until;
 }
 
 // ---- process
@@ -49,11 +48,11 @@ void FakeProcess::writeOutput(std::string_view bytes) {
   output.append(bytes);
   for (char byte : bytes) {
     if (byte != '\n') {
-      line_.push_back(byte);
+      openLine.push_back(byte);
       continue;
     }
-    events_.push_back("out " + line_);
-    line_.clear();
+    events.push_back("out " + openLine);
+    openLine.clear();
   }
 }
 
@@ -69,186 +68,18 @@ std::size_t FakeProcess::readInput(std::span<char> buffer) {
 
 void FakeProcess::exit(int status) {
   exitStatuses.push_back(status);
-  events_.push_back("exit " + std::to_string(status));
+  events.push_back("exit " + std::to_string(status));
 }
 
 bool FakeProcess::runInBackground(std::function<void()> work) {
   if (!threadsStart) return false;
-  reader_ = std::move(work);
+  reader = std::move(work);
   if (readerRunsAtOnce) runReader();
   return true;
 }
 
 void FakeProcess::runReader() {
-  if (reader_) std::exchange(reader_, nullptr)();
-}
-
-// ---- speech
-
-namespace {
-
-class FakeTask final : public RecognitionTask {
- public:
-  explicit FakeTask(EventLog& events) : events_(events) {}
-  void cancel() override { events_.push_back("task.cancel"); }
-
- private:
-  EventLog& events_;
-};
-
-class FakeRequest final : public RecognitionRequest {
- public:
-  FakeRequest(FakeSpeech& speech, EventLog& events) : speech_(speech), events_(events) {}
-  void setRequiresOnDeviceRecognition(bool on) override { note("onDevice", on); }
-  void setShouldReportPartialResults(bool on) override { note("partial", on); }
-  void setTaskHint(int hint) override { note("hint", hint); }
-  void appendAudioPCMBuffer(const AudioBuffer& buffer) override {
-    ++speech_.appendedBuffers;
-    speech_.appendedNativeBuffers.push_back(buffer.native);
-  }
-  void endAudio() override { events_.push_back("request.endAudio"); }
-  std::unique_ptr<RecognitionTask> recognitionTask(RecognitionHandler handler) override {
-    events_.push_back("task.start");
-    speech_.handler = std::move(handler);
-    return std::make_unique<FakeTask>(events_);
-  }
-
- private:
-  void note(const char* name, int value) {
-    speech_.requestSettings.push_back(std::string(name) + "=" + std::to_string(value));
-  }
-  FakeSpeech& speech_;
-  EventLog& events_;
-};
-
-class FakeRecognizer final : public SpeechRecognizer {
- public:
-  FakeRecognizer(FakeSpeech& speech, EventLog& events) : speech_(speech), events_(events) {}
-  bool supportsOnDeviceRecognition() override { return speech_.onDevice; }
-  std::shared_ptr<RecognitionRequest> makeRequest() override {
-    return std::make_shared<FakeRequest>(speech_, events_);
-  }
-  void prepareForDictation() override { ++speech_.dictationPreparations; }
-
- private:
-  FakeSpeech& speech_;
-  EventLog& events_;
-};
-
-}  // namespace
-
-std::unique_ptr<SpeechRecognizer> FakeSpeech::makeRecognizer(const std::string& locale) {
-  auto known = onDeviceByLocale.find(locale);
-  if (known == onDeviceByLocale.end()) return nullptr;
-  onDevice = known->second;
-  return std::make_unique<FakeRecognizer>(*this, events_);
-}
-
-int FakeSpeech::authorizationStatus() {
-  ++statusReads;
-  return status;
-}
-
-void FakeSpeech::requestAuthorization(std::function<void(int status)> completion) {
-  events_.push_back("speech.prompt");
-  if (promptAnswer) {
-    completion(*promptAnswer);
-  } else {
-    openPrompt = std::move(completion);
-  }
-}
-
-void FakeSpeech::deliver(std::optional<RecognitionResult> result, bool error) {
-  std::optional<RecognitionError> reported;
-  if (error) reported = RecognitionError{};
-  if (handler) handler(std::move(result), reported);
-}
-
-// ---- audio
-
-namespace {
-
-class FakeInput final : public AudioInputNode {
- public:
-  FakeInput(FakeAudio& audio, EventLog& events) : audio_(audio), events_(events) {}
-  AudioFormat outputFormatForBus(int) override {
-    if (auto hook = std::exchange(audio_.whileAnswering, nullptr)) hook();
-    return audio_.format;
-  }
-  void installTap(int bus, std::uint32_t bufferSize, AudioFormat format, TapBlock block) override {
-    events_.push_back("tap.install " + std::to_string(bus));
-    audio_.tapBufferSize = bufferSize;
-    audio_.tapFormat = format;
-    audio_.tap = std::move(block);
-  }
-  void removeTap(int bus) override {
-    events_.push_back("tap.remove " + std::to_string(bus));
-    audio_.tap = nullptr;
-  }
-
- private:
-  FakeAudio& audio_;
-  EventLog& events_;
-};
-
-class FakeEngine final : public AudioEngine {
- public:
-  FakeEngine(FakeAudio& audio, EventLog& events)
-      : audio_(audio), events_(events), input_(audio, events) {}
-  AudioInputNode& inputNode() override { return input_; }
-  void prepare() override { events_.push_back("engine.prepare"); }
-  bool start() override {
-    events_.push_back("engine.start");
-    if (auto hook = std::exchange(audio_.whileAnswering, nullptr)) hook();
-    return audio_.startSucceeds;
-  }
-  void stop() override { events_.push_back("engine.stop"); }
-  void setCaptureEndedHandler(std::function<void()> handler) override {
-    audio_.captureEnded = std::move(handler);
-  }
-
- private:
-  FakeAudio& audio_;
-  EventLog& events_;
-  FakeInput input_;
-};
-
-}  // namespace
-
-std::unique_ptr<AudioEngine> FakeAudio::makeEngine() {
-  events_.push_back("engine.create");
-  return std::make_unique<FakeEngine>(*this, events_);
-}
-
-void FakeAudio::capture(const void* native) {
-  static const float kSilence[1024] = {};
-  if (tap) tap(AudioBuffer{format, 1024, std::span<const float>(kSilence), native});
-}
-
-void FakeAudio::endCapture() {
-  if (captureEnded) std::exchange(captureEnded, nullptr)();
-}
-
-// ---- privacy
-
-int FakePrivacy::microphoneAuthorizationStatus() {
-  ++statusReads;
-  return status;
-}
-
-void FakePrivacy::requestMicrophoneAccess(std::function<void(bool granted)> completion) {
-  ++prompts;
-  if (promptAnswer) {
-    completion(*promptAnswer);
-  } else {
-    openPrompt = std::move(completion);
-  }
-}
-
-std::optional<std::string> FakePrivacy::infoDictionaryValue(const std::string& key) {
-  auto found = infoDictionary.find(key);
-  if (found == infoDictionary.end()) return std::nullopt;
-  return found->second;
+  if (reader) std::exchange(reader, nullptr)();
 }
 
 // ---- the whole platform
@@ -259,6 +90,15 @@ FakePlatform::~FakePlatform() {
   session = nullptr;
   recognizer = nullptr;
   orlimbo::platform = nullptr;
+}
+
+Scenario FakePlatform::fakeScenario() {
+  Scenario scenario;
+  scenario.infoPlist = {
+      {"NSMicrophoneUsageDescription", "Microphone text."},
+      {"NSSpeechRecognitionUsageDescription", "Speech text."},
+  };
+  return scenario;
 }
 
 void FakePlatform::run(std::vector<std::string> arguments) {

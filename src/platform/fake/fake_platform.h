@@ -1,9 +1,11 @@
-// An in-memory platform for tests. Every effect the core has on the platform
+// An in-memory platform for tests: the scripted platform over a virtual
+// clock and a process that records. Every effect the core has on the platform
 // is recorded, in order, in `events` ("out {...}", "engine.start",
-// "tap.remove", "task.cancel", "exit 0" …); every answer the core asks for is
-// scripted by the test. Time is virtual: delayed tasks run only when the test
-// advances the clock. Single-threaded: permission answers, recognition
-// results and captured buffers arrive when the test delivers them.
+// "tap.remove", "task.cancel", "exit 0" …); every answer the core asks for
+// comes from `scenario`, which the test changes before it runs the helper.
+// Time is virtual: delayed tasks run only when the test advances the clock.
+// Single-threaded: what the scenario leaves open (a prompt without an answer,
+// recognition results, captured buffers) arrives when the test delivers it.
 //
 // One FakePlatform per test; its destructor drops the process-wide values
 // that point into it.
@@ -13,17 +15,15 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/scripted/scenario.h"
+#include "platform/scripted/scripted_platform.h"
 
 namespace orlimbo {
-
-using EventLog = std::vector<std::string>;
 
 class FakeMainQueue final : public MainQueue {
  public:
@@ -35,13 +35,13 @@ class FakeMainQueue final : public MainQueue {
   void runUntilIdle();
   // Moves the clock forward, running each task as it falls due.
   void advanceBy(double seconds);
-  double now() const { return now_; }
+  double now() const { return clock; }
 
   // Once the process has exited, no task runs any more, as in a real process.
-  void haltAfterExit(const std::vector<int>& exitStatuses) { exitStatuses_ = &exitStatuses; }
+  void haltAfterExit(const std::vector<int>& exitStatuses) { watchedExits = &exitStatuses; }
   // Tasks run on after the exit, as they would if the exit were slow or
   // failed: shows what the session does with them once it has ended.
-  void keepRunningAfterExit() { exitStatuses_ = nullptr; }
+  void keepRunningAfterExit() { watchedExits = nullptr; }
 
  private:
   struct Entry {
@@ -51,15 +51,15 @@ class FakeMainQueue final : public MainQueue {
   };
   bool runNextDueBy(double time);
 
-  double now_ = 0;
-  std::uint64_t posted_ = 0;
-  const std::vector<int>* exitStatuses_ = nullptr;
-  std::vector<Entry> entries_;
+  double clock = 0;
+  std::uint64_t posted = 0;
+  const std::vector<int>* watchedExits = nullptr;
+  std::vector<Entry> entries;
 };
 
 class FakeProcess final : public ProcessServices {
  public:
-  explicit FakeProcess(EventLog& events) : events_(events) {}
+  explicit FakeProcess(EventLog& events) : events(events) {}
 
   void writeOutput(std::string_view bytes) override;
   void writeLine(std::string line, bool replaceable) override {
@@ -68,7 +68,8 @@ class FakeProcess final : public ProcessServices {
   }
   std::size_t readInput(std::span<char> buffer) override;
   bool runInBackground(std::function<void()> work) override;
-  std::vector<std::string> preferredLanguages() override { return preferred; }
+  // The scripted process above answers this from the scenario.
+  std::vector<std::string> preferredLanguages() override { return {}; }
   void onTerminationRequest(std::function<void()> task) override {
     terminationTask = std::move(task);
   }
@@ -78,7 +79,6 @@ class FakeProcess final : public ProcessServices {
   // input fed so far; the input ends when it is used up.
   void runReader();
 
-  std::vector<std::string> preferred;
   std::deque<std::string> input;  // chunks, each returned by one read
   std::string output;
   std::vector<int> exitStatuses;
@@ -93,85 +93,9 @@ class FakeProcess final : public ProcessServices {
   std::function<void()> terminationTask;
 
  private:
-  EventLog& events_;
-  std::string line_;  // the message being written, until its line feed
-  std::function<void()> reader_;
-};
-
-class FakeSpeech final : public SpeechServices {
- public:
-  explicit FakeSpeech(EventLog& events) : events_(events) {}
-
-  std::unique_ptr<SpeechRecognizer> makeRecognizer(const std::string& locale) override;
-  int authorizationStatus() override;
-  void requestAuthorization(std::function<void(int status)> completion) override;
-
-  // Delivers one report to the handler of the running task.
-  void deliver(std::optional<RecognitionResult> result, bool error = false);
-
-  std::map<std::string, bool> onDeviceByLocale{{"en-US", true}};  // supported locales
-  bool onDevice = true;  // cleared to lose on-device support after the check
-  int status = kSpeechNotDetermined;
-  std::optional<int> promptAnswer = kSpeechAuthorized;  // absent: the prompt stays open
-  std::function<void(int)> openPrompt;
-  int statusReads = 0;
-  std::vector<std::string> requestSettings;  // "onDevice=1", "partial=1", "hint=1"
-  int appendedBuffers = 0;
-  std::vector<const void*> appendedNativeBuffers;  // the `native` of each appended buffer
-  int dictationPreparations = 0;                   // prepareForDictation calls on any recognizer
-  RecognitionHandler handler;
-
- private:
-  EventLog& events_;
-};
-
-class FakeAudio final : public AudioServices {
- public:
-  explicit FakeAudio(EventLog& events) : events_(events) {}
-
-  std::unique_ptr<AudioEngine> makeEngine() override;
-  bool inputReachable() override {
-    ++reachChecks;
-    return reachable;
-  }
-
-  // Hands one captured buffer to the installed tap, if any, carrying `native`
-  // as the platform's own buffer object.
-  void capture(const void* native = nullptr);
-  // Capture ends on its own: calls the engine's capture-ended handler, if any.
-  void endCapture();
-
-  AudioFormat format{48000, 1};
-  // Runs once, the next time the engine answers for the format or starts, as
-  // on a platform that keeps the main queue serving while it answers.
-  std::function<void()> whileAnswering;
-  bool startSucceeds = true;
-  bool reachable = true;
-  int reachChecks = 0;
-  std::optional<std::uint32_t> tapBufferSize;
-  std::optional<AudioFormat> tapFormat;
-  AudioInputNode::TapBlock tap;
-  std::function<void()> captureEnded;
-
- private:
-  EventLog& events_;
-};
-
-class FakePrivacy final : public PrivacyServices {
- public:
-  int microphoneAuthorizationStatus() override;
-  void requestMicrophoneAccess(std::function<void(bool granted)> completion) override;
-  std::optional<std::string> infoDictionaryValue(const std::string& key) override;
-
-  int status = kMicrophoneNotDetermined;
-  std::optional<bool> promptAnswer = true;  // absent: the prompt stays open
-  std::function<void(bool)> openPrompt;
-  int statusReads = 0;
-  int prompts = 0;
-  std::map<std::string, std::string> infoDictionary{
-      {"NSMicrophoneUsageDescription", "Microphone text."},
-      {"NSSpeechRecognitionUsageDescription", "Speech text."},
-  };
+  EventLog& events;
+  std::string openLine;  // the message being written, until its line feed
+  std::function<void()> reader;
 };
 
 class FakePlatform {
@@ -198,13 +122,20 @@ class FakePlatform {
   std::vector<std::string> outputAndExit() const;
 
   EventLog events;
+  // What the platform answers: everything available once asked for, with
+  // both privacy texts in the property list.
+  Scenario scenario = fakeScenario();
   FakeMainQueue queue;
   FakeProcess process{events};
-  FakeSpeech speech{events};
-  FakeAudio audio{events};
-  FakePrivacy privacy;
+  ScriptedProcess scriptedProcess{scenario, process};
+  ScriptedSpeech speech{scenario, queue, &events};
+  ScriptedAudio audio{scenario, queue, &events};
+  ScriptedPrivacy privacy{scenario, queue};
   Sentences sentences = designedSentences();
-  Platform services{queue, process, speech, audio, privacy, sentences};
+  Platform services{queue, scriptedProcess, speech, audio, privacy, sentences};
+
+ private:
+  static Scenario fakeScenario();
 };
 
 }  // namespace orlimbo

@@ -1,27 +1,39 @@
 // orlimbo-dictation-sim: the helper's own core over a scripted platform, for
 // process-level tests and for hosts that need a deterministic stand-in. The
 // scenario is the JSON file named by ORLIMBO_DICTATION_SCENARIO; without it
-// the default scenario runs.
+// the default scenario runs. The main queue and the process are the real
+// ones of the system the build is for.
 
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "host/entry.h"
 #include "host/protocol.h"
-#include "platform/linux/detached_thread.h"
-#include "platform/linux/posix_main_queue.h"
-#include "platform/linux/posix_process.h"
-#include "platform/sim/scenario_platform.h"
+#include "platform/scripted/scenario.h"
+#include "platform/scripted/scripted_platform.h"
+#include "platform/sim/host_services.h"
 
 namespace {
 
-std::optional<orlimbo::Scenario> loadScenario() {
+// The real helper's property list, linked into this executable as well.
+std::map<std::string, std::string> ownPropertyList(orlimbo::PrivacyServices& privacy) {
+  std::map<std::string, std::string> values;
+  for (const char* key : {"CFBundleIdentifier", "CFBundleName", "NSMicrophoneUsageDescription",
+                          "NSSpeechRecognitionUsageDescription"}) {
+    if (std::optional<std::string> value = privacy.infoDictionaryValue(key)) values[key] = *value;
+  }
+  return values;
+}
+
+std::optional<orlimbo::Scenario> loadScenario(orlimbo::PrivacyServices& privacy) {
+  orlimbo::Scenario defaults = orlimbo::defaultScenario(ownPropertyList(privacy));
   const char* path = std::getenv("ORLIMBO_DICTATION_SCENARIO");
-  if (path == nullptr || *path == '\0') return orlimbo::defaultScenario();
+  if (path == nullptr || *path == '\0') return defaults;
   std::optional<std::string> text = orlimbo::readScenarioFile(path);
   if (!text) return std::nullopt;
-  return orlimbo::parseScenario(*text);
+  return orlimbo::parseScenario(*text, std::move(defaults));
 }
 
 // A scenario that cannot be used is the host developer's mistake; it is told
@@ -38,20 +50,16 @@ std::optional<orlimbo::Scenario> loadScenario() {
 
 int main(int argc, char** argv) {
   using namespace orlimbo;
-  // Before anything opens a descriptor or starts a thread.
-  guardStandardDescriptors();
-  setDefaultThreadStack();
-  // Never destroyed: the process ends through _exit while they are in use.
-  auto* mainQueue = new PosixMainQueue;
-  auto* process = new PosixProcess(*mainQueue);
-  std::optional<Scenario> loaded = loadScenario();
-  if (!loaded) refuseScenario(*process);
+  HostServices host = startHostServices();
+  std::optional<Scenario> loaded = loadScenario(host.privacy);
+  if (!loaded) refuseScenario(host.process);
+  // Never destroyed: the process ends through an exit while they are in use.
   auto* scenario = new Scenario(std::move(*loaded));
-  auto* speech = new ScenarioSpeech(*scenario, *mainQueue);
-  auto* audio = new ScenarioAudio(*scenario, *mainQueue);
-  auto* privacy = new ScenarioPrivacy(*scenario, *mainQueue);
-  auto* scriptedProcess = new ScenarioProcess(*scenario, *process);
+  auto* speech = new ScriptedSpeech(*scenario, host.mainQueue);
+  auto* audio = new ScriptedAudio(*scenario, host.mainQueue);
+  auto* privacy = new ScriptedPrivacy(*scenario, host.mainQueue);
+  auto* process = new ScriptedProcess(*scenario, host.process);
   runHelper(std::vector<std::string>(argv, argv + argc),
-            Platform{*mainQueue, *scriptedProcess, *speech, *audio, *privacy});
+            Platform{host.mainQueue, *process, *speech, *audio, *privacy});
   return 0;
 }
