@@ -93,15 +93,20 @@ void SphinxModel::finishLoading(ps_decoder_s* loaded) {
   changed.notify_all();
 }
 
-ps_decoder_s* SphinxModel::acquireDecoder(const std::atomic<bool>& interrupted) {
+ps_decoder_s* SphinxModel::acquireDecoder(const std::function<bool()>& interrupted) {
   preload();
   std::unique_lock lock(mutex);
   changed.wait(lock, [&] {
-    return interrupted || stage == Stage::kFailed || (stage == Stage::kReady && !lent);
+    return interrupted() || stage == Stage::kFailed || (stage == Stage::kReady && !lent);
   });
-  if (interrupted || stage == Stage::kFailed) return nullptr;
+  if (stage == Stage::kFailed || !(stage == Stage::kReady && !lent)) return nullptr;
   lent = true;
   return decoder;
+}
+
+bool SphinxModel::failed() {
+  std::lock_guard lock(mutex);
+  return stage == Stage::kFailed;
 }
 
 void SphinxModel::releaseDecoder() {

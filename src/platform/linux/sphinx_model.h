@@ -32,16 +32,19 @@ class SphinxModel : public std::enable_shared_from_this<SphinxModel> {
 
   // Waits until the decoder is loaded and no other recognition holds it, and
   // lends it. Null when the model cannot be loaded, or as soon as
-  // `interrupted` is true and interruptWaiters() has been called.
-  ps_decoder_s* acquireDecoder(const std::atomic<bool>& interrupted);
+  // `interrupted` returns true after interruptWaiters() has been called.
+  // `interrupted` runs with the model's lock held.
+  ps_decoder_s* acquireDecoder(const std::function<bool()>& interrupted);
   // Gives back what acquireDecoder lent.
   void releaseDecoder();
 
-  // Wakes every acquireDecoder call so that it re-reads its `interrupted`.
+  // Wakes every acquireDecoder call so that it asks its `interrupted` again.
   void interruptWaiters();
 
   // The decoder hit a fatal engine error and must not be lent again.
   void markBroken();
+  // The model could not be loaded, or was marked broken.
+  bool failed();
 
  private:
   enum class Stage { kIdle, kLoading, kReady, kFailed };

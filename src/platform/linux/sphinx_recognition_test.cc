@@ -1,0 +1,160 @@
+#include "platform/linux/sphinx_recognition.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <filesystem>
+#include <limits>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/linux/captured_stderr.h"
+
+namespace orlimbo {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr char kModelDirectory[] = "/usr/share/pocketsphinx/model/en-us";
+
+// One 1024-frame stereo buffer whose loudest sample is `peak`.
+std::vector<float> bufferPeakingAt(float peak) {
+  std::vector<float> samples(2048, 0.0f);
+  samples[700] = peak;
+  samples[1301] = -peak / 2;
+  return samples;
+}
+
+void append(CapturedAudio& audio, const std::vector<float>& samples) {
+  audio.append({{48000, 2}, 1024, std::span(samples)});
+}
+
+TEST(CapturedAudioTest, EndedInSilenceOnlyWhenEveryBufferWasQuiet) {
+  constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+  constexpr float kInfinity = std::numeric_limits<float>::infinity();
+  struct Case {
+    const char* name;
+    std::vector<float> peaks;  // one buffer each
+    bool ended;
+    bool silent;
+  };
+  const Case cases[] = {
+      {"nothing captured", {}, true, false},
+      {"digital silence", {0.0f, 0.0f}, true, true},
+      {"a quiet room", {0.001f, 0.004f, 0.002f}, true, true},
+      {"not ended yet", {0.0f}, false, false},
+      {"a word after the quiet", {0.001f, 0.3f, 0.0f}, true, false},
+      {"just above the floor", {0.006f}, true, false},
+      {"a sample that is not a number", {0.0f, kNaN}, true, false},
+      {"an infinite sample", {kInfinity}, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CapturedAudio audio;
+    for (float peak : c.peaks) append(audio, bufferPeakingAt(peak));
+    if (c.ended) audio.end();
+    EXPECT_EQ(audio.endedInSilence(), c.silent);
+  }
+}
+
+TEST(CapturedAudioTest, SoundAfterTheEndIsNotHeard) {
+  CapturedAudio audio;
+  append(audio, bufferPeakingAt(0.0f));
+  audio.end();
+  append(audio, bufferPeakingAt(0.5f));
+  EXPECT_TRUE(audio.endedInSilence());
+}
+
+TEST(CapturedAudioTest, TheEndListenerRunsOnceAfterTheEndIsVisible) {
+  CapturedAudio audio;
+  append(audio, bufferPeakingAt(0.0f));
+  int calls = 0;
+  bool silentWhenCalled = false;
+  audio.setEndListener([&] {
+    ++calls;
+    silentWhenCalled = audio.endedInSilence();
+  });
+  audio.end();
+  audio.end();
+  EXPECT_EQ(calls, 1);
+  EXPECT_TRUE(silentWhenCalled);
+
+  // A listener that comes after the end is never called: the end is visible.
+  audio.setEndListener([&] { ++calls; });
+  audio.end();
+  EXPECT_EQ(calls, 1);
+}
+
+// Records what a task's handler received, from whichever thread.
+class Reports {
+ public:
+  SpeechRecognizer::ResultHandler handler() {
+    return [this](std::optional<RecognitionResult> result, std::optional<RecognitionError> error) {
+      std::lock_guard lock(mutex);
+      if (result) results.push_back(*result);
+      if (error) ++errors;
+      changed.notify_all();
+    };
+  }
+
+  // Waits, bounded, for a final result or an error.
+  bool waitForEnd() {
+    std::unique_lock lock(mutex);
+    return changed.wait_for(
+        lock, 60s, [this] { return errors > 0 || (!results.empty() && results.back().isFinal); });
+  }
+
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<RecognitionResult> results;
+  int errors = 0;
+};
+
+// A model whose dictionary is a named pipe that nobody writes: its loading
+// stops there for good, so the recognition sees a model that is still loading.
+class StuckModelTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::filesystem::exists(kModelDirectory)) {
+      GTEST_SKIP() << "pocketsphinx-en-us is not installed";
+    }
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  }
+  void TearDown() override {
+    std::filesystem::remove(pipe);
+    EXPECT_EQ(errors.text(), "");
+  }
+
+  CapturedStderr errors;
+  const std::string pipe = (std::filesystem::temp_directory_path() /
+                            ("orlimbo-stuck-dictionary-" + std::to_string(getpid())))
+                               .string();
+  PocketSphinxRecognizer recognizer{std::make_shared<SphinxModel>(
+      SphinxModelFiles{std::string(kModelDirectory) + "/en-us",
+                       std::string(kModelDirectory) + "/en-us.lm.bin", pipe})};
+};
+
+TEST_F(StuckModelTest, SilenceThatEndsBeforeTheModelIsReadyGetsAnEmptyFinal) {
+  auto request = std::make_shared<PocketSphinxRequest>();
+  request->setShouldReportPartialResults(true);
+  Reports reports;
+  std::unique_ptr<RecognitionTask> task = recognizer.recognitionTask(request, reports.handler());
+  for (int i = 0; i < 10; ++i)
+    request->appendAudioPCMBuffer({{48000, 2}, 1024, bufferPeakingAt(0.001f)});
+  request->endAudio();
+
+  ASSERT_TRUE(reports.waitForEnd());
+  std::lock_guard lock(reports.mutex);
+  EXPECT_EQ(reports.errors, 0);
+  ASSERT_EQ(reports.results.size(), 1u);
+  EXPECT_TRUE(reports.results[0].isFinal);
+  EXPECT_EQ(reports.results[0].formattedString, "");
+}
+
+}  // namespace
+}  // namespace orlimbo
