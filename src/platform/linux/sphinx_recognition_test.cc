@@ -8,6 +8,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <mutex>
 #include <string>
@@ -154,6 +155,37 @@ TEST_F(StuckModelTest, SilenceThatEndsBeforeTheModelIsReadyGetsAnEmptyFinal) {
   ASSERT_EQ(reports.results.size(), 1u);
   EXPECT_TRUE(reports.results[0].isFinal);
   EXPECT_EQ(reports.results[0].formattedString, "");
+}
+
+// The language model is read apart from the rest of the model; when it cannot
+// be read, recognition fails as for any other part of the model.
+TEST(SphinxLanguageModelFailureTest, ReportsAnErrorInsteadOfResults) {
+  if (!std::filesystem::exists(kModelDirectory)) {
+    GTEST_SKIP() << "pocketsphinx-en-us is not installed";
+  }
+  CapturedStderr errors;
+  std::filesystem::path broken = std::filesystem::temp_directory_path() /
+                                 ("orlimbo-broken-lm-" + std::to_string(getpid()) + ".lm.bin");
+  std::ofstream(broken, std::ios::binary | std::ios::trunc) << "not a language model\n";
+
+  for (const std::string& languageModel :
+       {std::string("/nonexistent/en-us.lm.bin"), broken.string()}) {
+    SCOPED_TRACE(languageModel);
+    PocketSphinxRecognizer recognizer(std::make_shared<SphinxModel>(
+        SphinxModelFiles{std::string(kModelDirectory) + "/en-us", languageModel,
+                         std::string(kModelDirectory) + "/cmudict-en-us.dict"}));
+    auto request = std::make_shared<PocketSphinxRequest>();
+    Reports reports;
+    std::unique_ptr<RecognitionTask> task = recognizer.recognitionTask(request, reports.handler());
+    request->appendAudioPCMBuffer({{48000, 2}, 1024, bufferPeakingAt(0.5f)});
+    request->endAudio();
+    ASSERT_TRUE(reports.waitForEnd());
+    std::lock_guard lock(reports.mutex);
+    EXPECT_EQ(reports.errors, 1);
+    EXPECT_TRUE(reports.results.empty());
+  }
+  std::filesystem::remove(broken);
+  EXPECT_EQ(errors.text(), "");
 }
 
 }  // namespace
