@@ -308,24 +308,32 @@ def word_lag(helper, pulse, runs):
 
 def early_stop(helper, pulse, runs):
     """(9) "stop" to the closing line when the stop comes soon after
-    "listening", while the model may still be loading. Reference: the engine's
-    own tool loading the model and decoding a tenth of a second of silence."""
+    "listening", while the model may still be loading: in silence, and with a
+    word played from "listening" on, which the model must be there to decode.
+    Reference: the engine's own tool loading the model and decoding a tenth of
+    a second of silence."""
     with tempfile.TemporaryDirectory() as directory:
         silence = os.path.join(directory, "silence.wav")
         write_wav(silence, array.array("h", bytes(2 * 1600)), 16000)
         tool_wall = statistics.median(reference_decode(silence)[3] for _ in range(runs))
-    for offset in (0.1, 0.3, 0.5):
-        latencies = []
-        for _ in range(runs):
-            run = run_until_listening(helper, pulse)
-            time.sleep(max(0.0, run.times[-1] + offset - time.monotonic()))
-            stop_at = time.monotonic()
-            run.send("stop")
-            status = run.finish(timeout=30)
-            check(status == 0 and run.messages[-1]["type"] == "final", f"early stop did not end in a final: {run.lines}")
-            latencies.append(run.times[-1] - stop_at)
-        report(f"(9) \"stop\" {offset:.1f} s after listening (median)", milliseconds(statistics.median(latencies)),
-               milliseconds(tool_wall) + " tool load", "< 250 ms")
+        word = speak(directory, "word", "yes")
+        for offset, spoken in ((0.1, None), (0.3, None), (0.5, None), (0.5, word)):
+            latencies = []
+            for _ in range(runs):
+                run = run_until_listening(helper, pulse)
+                player = play_in_background(pulse, spoken)[0] if spoken else None
+                time.sleep(max(0.0, run.times[-1] + offset - time.monotonic()))
+                stop_at = time.monotonic()
+                run.send("stop")
+                status = run.finish(timeout=30)
+                if player:
+                    player.wait(timeout=60)
+                check(status == 0 and run.messages[-1]["type"] == "final",
+                      f"early stop did not end in a final: {run.lines}")
+                latencies.append(run.times[-1] - stop_at)
+            title = f"(9) \"stop\" {offset:.1f} s after listening" + (", a word spoken" if spoken else "")
+            report(title + " (median)", milliseconds(statistics.median(latencies)), milliseconds(tool_wall) + " tool load",
+                   "< 250 ms")
 
 
 FLICKER_WORDS = 2
