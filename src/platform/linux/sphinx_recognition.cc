@@ -17,10 +17,23 @@ namespace orlimbo {
 
 namespace {
 
-bool holdsSound(std::span<const float> samples) {
-  return std::any_of(samples.begin(), samples.end(), [](float sample) {
-    return !std::isfinite(sample) || std::abs(sample) > CapturedAudio::kQuietPeak;
-  });
+// Looks at hundredths of a second: long enough that a lone click does not
+// count, short enough for the first sound of a word.
+bool holdsSound(AudioFormat format, std::span<const float> samples) {
+  std::size_t block = std::max<std::size_t>(
+      1, static_cast<std::size_t>(format.sampleRate / 100) * format.channelCount);
+  for (std::size_t start = 0; start < samples.size(); start += block) {
+    std::span<const float> part = samples.subspan(start, std::min(block, samples.size() - start));
+    double sum = 0;
+    for (float sample : part) {
+      if (!std::isfinite(sample)) return true;
+      sum += double{sample} * sample;
+    }
+    if (std::sqrt(sum / static_cast<double>(part.size())) > CapturedAudio::kQuietLevel) {
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -33,7 +46,7 @@ void CapturedAudio::append(const AudioBuffer& buffer) {
                                                 buffer.samples.begin() + static_cast<long>(count))};
   double seconds =
       static_cast<double>(count / buffer.format.channelCount) / buffer.format.sampleRate;
-  bool sound = holdsSound(chunk.samples);
+  bool sound = holdsSound(buffer.format, chunk.samples);
   {
     std::lock_guard lock(mutex);
     if (ended || pendingSeconds + seconds > kMaxQueuedSeconds) return;

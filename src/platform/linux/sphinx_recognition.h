@@ -38,8 +38,9 @@ class CapturedAudio {
   // Runs the listener given to setEndListener, on the calling thread.
   void end();
 
-  // True once the audio has ended after at least one buffer, none of which
-  // held a sample louder than kQuietPeak (or one that is not a number).
+  // True once the audio has ended after at least one buffer, and no
+  // hundredth of a second of it was louder than kQuietLevel (root mean
+  // square), nor held a sample that is not a number.
   bool endedInSilence();
   // Called by end(), after the end is visible to endedInSilence.
   void setEndListener(std::function<void()> listener);
@@ -51,9 +52,9 @@ class CapturedAudio {
   void interruptWaiters();
 
   static constexpr double kMaxQueuedSeconds = 120;
-  // About -46 dBFS: below the first sounds of speech into any microphone that
-  // is in use, above the floor of a quiet one and digital silence.
-  static constexpr float kQuietPeak = 0.005f;
+  // -40 dBFS: well below speech into a microphone in use, well above the
+  // noise of a quiet room.
+  static constexpr float kQuietLevel = 0.01f;
 
  private:
   std::mutex mutex;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -23,11 +24,10 @@ using namespace std::chrono_literals;
 
 constexpr char kModelDirectory[] = "/usr/share/pocketsphinx/model/en-us";
 
-// One 1024-frame stereo buffer whose loudest sample is `peak`.
-std::vector<float> bufferPeakingAt(float peak) {
-  std::vector<float> samples(2048, 0.0f);
-  samples[700] = peak;
-  samples[1301] = -peak / 2;
+// One 1024-frame stereo buffer at a steady level (root mean square).
+std::vector<float> bufferAt(float level) {
+  std::vector<float> samples(2048);
+  for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = i % 4 < 2 ? level : -level;
   return samples;
 }
 
@@ -35,29 +35,37 @@ void append(CapturedAudio& audio, const std::vector<float>& samples) {
   audio.append({{48000, 2}, 1024, std::span(samples)});
 }
 
-TEST(CapturedAudioTest, EndedInSilenceOnlyWhenEveryBufferWasQuiet) {
+TEST(CapturedAudioTest, EndedInSilenceOnlyWhenAllOfItWasQuiet) {
   constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
   constexpr float kInfinity = std::numeric_limits<float>::infinity();
+  std::vector<float> click = bufferAt(0.0f);
+  click[1500] = 0.2f;
+  std::vector<float> shortWord = bufferAt(0.0f);
+  std::fill(shortWord.begin() + 1000, shortWord.begin() + 1960, 0.05f);
+  std::vector<float> notANumber = bufferAt(0.001f);
+  notANumber[300] = kNaN;
   struct Case {
     const char* name;
-    std::vector<float> peaks;  // one buffer each
+    std::vector<std::vector<float>> buffers;
     bool ended;
     bool silent;
   };
   const Case cases[] = {
       {"nothing captured", {}, true, false},
-      {"digital silence", {0.0f, 0.0f}, true, true},
-      {"a quiet room", {0.001f, 0.004f, 0.002f}, true, true},
-      {"not ended yet", {0.0f}, false, false},
-      {"a word after the quiet", {0.001f, 0.3f, 0.0f}, true, false},
-      {"just above the floor", {0.006f}, true, false},
-      {"a sample that is not a number", {0.0f, kNaN}, true, false},
-      {"an infinite sample", {kInfinity}, true, false},
+      {"digital silence", {bufferAt(0.0f), bufferAt(0.0f)}, true, true},
+      {"a quiet room", {bufferAt(0.001f), bufferAt(0.004f), bufferAt(0.009f)}, true, true},
+      {"a lone click", {click}, true, true},
+      {"not ended yet", {bufferAt(0.0f)}, false, false},
+      {"a word after the quiet", {bufferAt(0.001f), bufferAt(0.1f), bufferAt(0.0f)}, true, false},
+      {"a hundredth of a second of sound", {shortWord}, true, false},
+      {"just above the quiet level", {bufferAt(0.011f)}, true, false},
+      {"a sample that is not a number", {notANumber}, true, false},
+      {"infinite samples", {bufferAt(kInfinity)}, true, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     CapturedAudio audio;
-    for (float peak : c.peaks) append(audio, bufferPeakingAt(peak));
+    for (const std::vector<float>& buffer : c.buffers) append(audio, buffer);
     if (c.ended) audio.end();
     EXPECT_EQ(audio.endedInSilence(), c.silent);
   }
@@ -65,15 +73,15 @@ TEST(CapturedAudioTest, EndedInSilenceOnlyWhenEveryBufferWasQuiet) {
 
 TEST(CapturedAudioTest, SoundAfterTheEndIsNotHeard) {
   CapturedAudio audio;
-  append(audio, bufferPeakingAt(0.0f));
+  append(audio, bufferAt(0.0f));
   audio.end();
-  append(audio, bufferPeakingAt(0.5f));
+  append(audio, bufferAt(0.3f));
   EXPECT_TRUE(audio.endedInSilence());
 }
 
 TEST(CapturedAudioTest, TheEndListenerRunsOnceAfterTheEndIsVisible) {
   CapturedAudio audio;
-  append(audio, bufferPeakingAt(0.0f));
+  append(audio, bufferAt(0.0f));
   int calls = 0;
   bool silentWhenCalled = false;
   audio.setEndListener([&] {
@@ -145,8 +153,7 @@ TEST_F(StuckModelTest, SilenceThatEndsBeforeTheModelIsReadyGetsAnEmptyFinal) {
   request->setShouldReportPartialResults(true);
   Reports reports;
   std::unique_ptr<RecognitionTask> task = recognizer.recognitionTask(request, reports.handler());
-  for (int i = 0; i < 10; ++i)
-    request->appendAudioPCMBuffer({{48000, 2}, 1024, bufferPeakingAt(0.001f)});
+  for (int i = 0; i < 10; ++i) request->appendAudioPCMBuffer({{48000, 2}, 1024, bufferAt(0.001f)});
   request->endAudio();
 
   ASSERT_TRUE(reports.waitForEnd());
@@ -177,7 +184,7 @@ TEST(SphinxLanguageModelFailureTest, ReportsAnErrorInsteadOfResults) {
     auto request = std::make_shared<PocketSphinxRequest>();
     Reports reports;
     std::unique_ptr<RecognitionTask> task = recognizer.recognitionTask(request, reports.handler());
-    request->appendAudioPCMBuffer({{48000, 2}, 1024, bufferPeakingAt(0.5f)});
+    request->appendAudioPCMBuffer({{48000, 2}, 1024, bufferAt(0.3f)});
     request->endAudio();
     ASSERT_TRUE(reports.waitForEnd());
     std::lock_guard lock(reports.mutex);
