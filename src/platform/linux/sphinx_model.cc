@@ -141,9 +141,9 @@ void SphinxModel::preload() {
 
 void SphinxModel::load() {
   SphinxFatalGuard guard([this] { finishLoading(nullptr); });
-  // The language model is read on a thread of its own meanwhile: the two
-  // halves take about as long, and their sum is what a stop (or the first
-  // words) spoken before the model is ready waits for.
+  // The language model is read on a thread of its own while this one loads
+  // the acoustic model and the dictionary, which take about as long: words
+  // spoken before the model is ready wait for the whole of the loading.
   auto languageModel = std::make_shared<LanguageModelRead>(files.languageModel);
   if (!startDetachedThread([languageModel] { languageModel->runGuarded(); })) {
     languageModel->run();

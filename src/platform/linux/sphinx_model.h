@@ -1,7 +1,8 @@
 // One PocketSphinx model (acoustic model, language model, dictionary) and the
-// decoder built from it. Loading takes about a second, so it happens on a
-// background thread of its own, started by preload() or by the first task
-// that needs the decoder; recognition threads borrow the decoder one at a time.
+// decoder built from it. Loading takes a good part of a second, so it happens
+// on a background thread of its own (the language model on a second one),
+// started by preload() or by the first task that needs the decoder;
+// recognition threads borrow the decoder one at a time.
 //
 // Created by the speech services on the main thread; every method may be
 // called from any thread.
