@@ -102,7 +102,7 @@ TEST(CapturedAudioTest, TheEndListenerRunsOnceAfterTheEndIsVisible) {
 // Records what a task's handler received, from whichever thread.
 class Reports {
  public:
-  SpeechRecognizer::ResultHandler handler() {
+  auto handler() {
     return [this](std::optional<RecognitionResult> result, std::optional<RecognitionError> error) {
       std::lock_guard lock(mutex);
       if (result) results.push_back(*result);
@@ -124,6 +124,21 @@ class Reports {
   int errors = 0;
 };
 
+SphinxModelFiles modelWith(std::string languageModel, std::string dictionary) {
+  return {std::string(kModelDirectory) + "/en-us", std::move(languageModel), std::move(dictionary)};
+}
+
+// A request whose audio `model` decodes for `reports`, with partial results.
+struct Recognizing {
+  Recognizing(std::shared_ptr<SphinxModel> model, Reports& reports) {
+    request->setShouldReportPartialResults(true);
+    task = PocketSphinxRecognizer(std::move(model)).recognitionTask(request, reports.handler());
+  }
+
+  std::shared_ptr<PocketSphinxRequest> request = std::make_shared<PocketSphinxRequest>();
+  std::unique_ptr<RecognitionTask> task;
+};
+
 // A model whose dictionary is a named pipe that nobody writes: its loading
 // stops there for good, so the recognition sees a model that is still loading.
 class StuckModelTest : public testing::Test {
@@ -143,18 +158,18 @@ class StuckModelTest : public testing::Test {
   const std::string pipe = (std::filesystem::temp_directory_path() /
                             ("orlimbo-stuck-dictionary-" + std::to_string(getpid())))
                                .string();
-  PocketSphinxRecognizer recognizer{std::make_shared<SphinxModel>(
-      SphinxModelFiles{std::string(kModelDirectory) + "/en-us",
-                       std::string(kModelDirectory) + "/en-us.lm.bin", pipe})};
+  const std::shared_ptr<SphinxModel> model = std::make_shared<SphinxModel>(
+      modelWith(std::string(kModelDirectory) + "/en-us.lm.bin", pipe));
 };
 
 TEST_F(StuckModelTest, SilenceThatEndsBeforeTheModelIsReadyGetsAnEmptyFinal) {
-  auto request = std::make_shared<PocketSphinxRequest>();
-  request->setShouldReportPartialResults(true);
   Reports reports;
-  std::unique_ptr<RecognitionTask> task = recognizer.recognitionTask(request, reports.handler());
-  for (int i = 0; i < 10; ++i) request->appendAudioPCMBuffer({{48000, 2}, 1024, bufferAt(0.001f)});
-  request->endAudio();
+  Recognizing recognizing(model, reports);
+  std::vector<float> quiet = bufferAt(0.001f);
+  for (int i = 0; i < 10; ++i) {
+    recognizing.request->appendAudioPCMBuffer({{48000, 2}, 1024, std::span(quiet)});
+  }
+  recognizing.request->endAudio();
 
   ASSERT_TRUE(reports.waitForEnd());
   std::lock_guard lock(reports.mutex);
@@ -178,14 +193,14 @@ TEST(SphinxLanguageModelFailureTest, ReportsAnErrorInsteadOfResults) {
   for (const std::string& languageModel :
        {std::string("/nonexistent/en-us.lm.bin"), broken.string()}) {
     SCOPED_TRACE(languageModel);
-    PocketSphinxRecognizer recognizer(std::make_shared<SphinxModel>(
-        SphinxModelFiles{std::string(kModelDirectory) + "/en-us", languageModel,
-                         std::string(kModelDirectory) + "/cmudict-en-us.dict"}));
-    auto request = std::make_shared<PocketSphinxRequest>();
     Reports reports;
-    std::unique_ptr<RecognitionTask> task = recognizer.recognitionTask(request, reports.handler());
-    request->appendAudioPCMBuffer({{48000, 2}, 1024, bufferAt(0.3f)});
-    request->endAudio();
+    Recognizing recognizing(
+        std::make_shared<SphinxModel>(
+            modelWith(languageModel, std::string(kModelDirectory) + "/cmudict-en-us.dict")),
+        reports);
+    std::vector<float> loud = bufferAt(0.3f);
+    recognizing.request->appendAudioPCMBuffer({{48000, 2}, 1024, std::span(loud)});
+    recognizing.request->endAudio();
     ASSERT_TRUE(reports.waitForEnd());
     std::lock_guard lock(reports.mutex);
     EXPECT_EQ(reports.errors, 1);
