@@ -193,7 +193,10 @@ def audio_path_delay(pulse, wav):
         player = subprocess.Popen(["paplay", wav], env=pulse.client_env())
         heard_at, pending = None, b""
         while heard_at is None and time.monotonic() - started < 10:
-            pending += os.read(recorder.stdout.fileno(), 640)  # 20 ms
+            read = os.read(recorder.stdout.fileno(), 640)  # 20 ms
+            if not read:
+                break
+            pending += read
             whole = len(pending) // 2 * 2
             chunk, pending = array.array("h", pending[:whole]), pending[whole:]
             if any(abs(sample) > SOUND_THRESHOLD for sample in chunk):
