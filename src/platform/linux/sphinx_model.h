@@ -1,7 +1,8 @@
 // One PocketSphinx model (acoustic model, language model, dictionary) and the
-// decoder built from it. Loading takes about a second, so it happens on a
-// background thread of its own, started by preload() or by the first task
-// that needs the decoder; recognition threads borrow the decoder one at a time.
+// decoder built from it. Loading takes a good part of a second, so it happens
+// on a background thread of its own (the language model on a second one),
+// started by preload() or by the first task that needs the decoder;
+// recognition threads borrow the decoder one at a time.
 //
 // Created by the speech services on the main thread; every method may be
 // called from any thread.
@@ -32,16 +33,19 @@ class SphinxModel : public std::enable_shared_from_this<SphinxModel> {
 
   // Waits until the decoder is loaded and no other recognition holds it, and
   // lends it. Null when the model cannot be loaded, or as soon as
-  // `interrupted` is true and interruptWaiters() has been called.
-  ps_decoder_s* acquireDecoder(const std::atomic<bool>& interrupted);
+  // `interrupted` returns true after interruptWaiters() has been called.
+  // `interrupted` runs with the model's lock held.
+  ps_decoder_s* acquireDecoder(const std::function<bool()>& interrupted);
   // Gives back what acquireDecoder lent.
   void releaseDecoder();
 
-  // Wakes every acquireDecoder call so that it re-reads its `interrupted`.
+  // Wakes every acquireDecoder call so that it asks its `interrupted` again.
   void interruptWaiters();
 
   // The decoder hit a fatal engine error and must not be lent again.
   void markBroken();
+  // The model could not be loaded, or was marked broken.
+  bool failed();
 
  private:
   enum class Stage { kIdle, kLoading, kReady, kFailed };

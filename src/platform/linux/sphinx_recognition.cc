@@ -2,7 +2,10 @@
 
 #include <pocketsphinx.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -12,6 +15,29 @@
 
 namespace orlimbo {
 
+namespace {
+
+// Looks at hundredths of a second: long enough that a lone click does not
+// count, short enough for the first sound of a word.
+bool holdsSound(AudioFormat format, std::span<const float> samples) {
+  std::size_t block = std::max<std::size_t>(
+      1, static_cast<std::size_t>(format.sampleRate / 100) * format.channelCount);
+  for (std::size_t start = 0; start < samples.size(); start += block) {
+    std::span<const float> part = samples.subspan(start, std::min(block, samples.size() - start));
+    double sum = 0;
+    for (float sample : part) {
+      if (!std::isfinite(sample)) return true;
+      sum += double{sample} * sample;
+    }
+    if (std::sqrt(sum / static_cast<double>(part.size())) > CapturedAudio::kQuietLevel) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 void CapturedAudio::append(const AudioBuffer& buffer) {
   if (!(buffer.format.sampleRate > 0) || buffer.format.channelCount == 0) return;
   std::size_t count = std::min<std::size_t>(
@@ -20,21 +46,38 @@ void CapturedAudio::append(const AudioBuffer& buffer) {
                                                 buffer.samples.begin() + static_cast<long>(count))};
   double seconds =
       static_cast<double>(count / buffer.format.channelCount) / buffer.format.sampleRate;
+  bool sound = holdsSound(buffer.format, chunk.samples);
   {
     std::lock_guard lock(mutex);
     if (ended || pendingSeconds + seconds > kMaxQueuedSeconds) return;
     pendingSeconds += seconds;
     pending.push_back(std::move(chunk));
+    captured = true;
+    heardSound = heardSound || sound;
   }
   changed.notify_one();
 }
 
 void CapturedAudio::end() {
+  std::function<void()> listener;
   {
     std::lock_guard lock(mutex);
     ended = true;
+    listener = std::move(endListener);
+    endListener = nullptr;
   }
   changed.notify_all();
+  if (listener) listener();
+}
+
+bool CapturedAudio::endedInSilence() {
+  std::lock_guard lock(mutex);
+  return ended && captured && !heardSound;
+}
+
+void CapturedAudio::setEndListener(std::function<void()> listener) {
+  std::lock_guard lock(mutex);
+  if (!ended) endListener = std::move(listener);
 }
 
 bool CapturedAudio::take(std::deque<Chunk>& chunks, const std::atomic<bool>& interrupted) {
@@ -105,9 +148,17 @@ void Recognition::run() {
     deliver(std::nullopt, RecognitionError{});
     return;
   }
-  ps_decoder_t* decoder = model->acquireDecoder(cancelled);
+  // A stop soon after the start, before anything was said, must not wait
+  // for the model, which takes a good part of a second to load.
+  audio->setEndListener([model = model] { model->interruptWaiters(); });
+  ps_decoder_t* decoder =
+      model->acquireDecoder([this] { return cancelled || audio->endedInSilence(); });
   if (decoder == nullptr) {
-    deliver(std::nullopt, RecognitionError{});
+    if (audio->endedInSilence() && !model->failed()) {
+      deliver(RecognitionResult{"", true}, std::nullopt);
+    } else {
+      deliver(std::nullopt, RecognitionError{});
+    }
     return;
   }
   decode(decoder);
