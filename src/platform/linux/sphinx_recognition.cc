@@ -144,10 +144,6 @@ void Recognition::run() {
     model->markBroken();
     deliver(std::nullopt, RecognitionError{});
   });
-  if (audio == nullptr) {
-    deliver(std::nullopt, RecognitionError{});
-    return;
-  }
   // A stop soon after the start, before anything was said, must not wait
   // for the model, which takes a good part of a second to load.
   audio->setEndListener([model = model] { model->interruptWaiters(); });
@@ -235,7 +231,7 @@ void Recognition::deliver(std::optional<RecognitionResult> result,
 void Recognition::cancel() {
   cancelled = true;
   model->interruptWaiters();
-  if (audio != nullptr) audio->interruptWaiters();
+  audio->interruptWaiters();
   // Waits out a delivery in progress: none starts or runs after this.
   std::lock_guard lock(deliveryMutex);
 }

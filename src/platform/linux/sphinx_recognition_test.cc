@@ -130,12 +130,13 @@ SphinxModelFiles modelWith(std::string languageModel, std::string dictionary) {
 
 // A request whose audio `model` decodes for `reports`, with partial results.
 struct Recognizing {
-  Recognizing(std::shared_ptr<SphinxModel> model, Reports& reports) {
+  Recognizing(std::shared_ptr<SphinxModel> model, Reports& reports)
+      : request(std::make_shared<PocketSphinxRequest>(std::move(model))) {
     request->setShouldReportPartialResults(true);
-    task = PocketSphinxRecognizer(std::move(model)).recognitionTask(request, reports.handler());
+    task = request->recognitionTask(reports.handler());
   }
 
-  std::shared_ptr<PocketSphinxRequest> request = std::make_shared<PocketSphinxRequest>();
+  std::shared_ptr<PocketSphinxRequest> request;
   std::unique_ptr<RecognitionTask> task;
 };
 
