@@ -14,6 +14,7 @@
 
 #include "platform/linux/captured_stderr.h"
 #include "platform/linux/pulse_sphinx_backend.h"
+#include "platform/linux/recognition_reports.h"
 #include "platform/linux/sphinx_recognition.h"
 
 namespace orlimbo {
@@ -52,31 +53,6 @@ void feed(RecognitionRequest& request, const std::vector<float>& stereo48k) {
         {{48000, 2}, 1024, std::span(stereo48k).subspan(at, kSamplesPerBuffer)});
   }
 }
-
-// Records what a task's handler received, from whichever thread.
-class Reports {
- public:
-  RecognitionHandler handler() {
-    return [this](std::optional<RecognitionResult> result, std::optional<RecognitionError> error) {
-      std::lock_guard lock(mutex);
-      if (result) results.push_back(*result);
-      if (error) ++errors;
-      changed.notify_all();
-    };
-  }
-
-  // Waits, bounded, for a final result or an error.
-  bool waitForEnd(std::chrono::seconds limit = 60s) {
-    std::unique_lock lock(mutex);
-    return changed.wait_for(
-        lock, limit, [this] { return errors > 0 || (!results.empty() && results.back().isFinal); });
-  }
-
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<RecognitionResult> results;
-  int errors = 0;
-};
 
 TEST(SphinxModelForLocaleTest, MapsOnlyKnownLocalesThroughAFixedTable) {
   struct Case {
@@ -150,7 +126,8 @@ class SphinxRecognitionTest : public testing::Test {
 
   // Starts recognising the whole spoken sample and ends its audio.
   std::unique_ptr<RecognitionTask> recognizeSample(SpeechRecognizer& recognizer,
-                                                   bool partialResults, Reports& reports) {
+                                                   bool partialResults,
+                                                   RecognitionReports& reports) {
     std::shared_ptr<RecognitionRequest> request = recognizer.makeRequest();
     request->setShouldReportPartialResults(partialResults);
     std::unique_ptr<RecognitionTask> task = request->recognitionTask(reports.handler());
@@ -169,7 +146,7 @@ class SphinxRecognitionTest : public testing::Test {
 TEST_F(SphinxRecognitionTest, AudioCapturedWhileTheModelLoadsIsDecodedInFull) {
   std::unique_ptr<SpeechRecognizer> recognizer = speech.makeRecognizer("en-US");
   ASSERT_NE(recognizer, nullptr);
-  Reports reports;
+  RecognitionReports reports;
   std::unique_ptr<RecognitionTask> task = recognizeSample(*recognizer, true, reports);
 
   ASSERT_TRUE(reports.waitForEnd());
@@ -191,7 +168,7 @@ TEST_F(SphinxRecognitionTest, AudioCapturedWhileTheModelLoadsIsDecodedInFull) {
 TEST_F(SphinxRecognitionTest, WithoutPartialResultsOnlyTheFinalArrives) {
   std::unique_ptr<SpeechRecognizer> recognizer = speech.makeRecognizer("en-US");
   ASSERT_NE(recognizer, nullptr);
-  Reports reports;
+  RecognitionReports reports;
   std::unique_ptr<RecognitionTask> task = recognizeSample(*recognizer, false, reports);
 
   ASSERT_TRUE(reports.waitForEnd());
@@ -206,7 +183,7 @@ TEST_F(SphinxRecognitionTest, CancelReturnsAtOnceAndSilencesTheHandler) {
 
   std::shared_ptr<RecognitionRequest> cancelledRequest = recognizer->makeRequest();
   cancelledRequest->setShouldReportPartialResults(true);
-  Reports cancelledReports;
+  RecognitionReports cancelledReports;
   std::unique_ptr<RecognitionTask> cancelled =
       cancelledRequest->recognitionTask(cancelledReports.handler());
   feed(*cancelledRequest, audio);
@@ -217,7 +194,7 @@ TEST_F(SphinxRecognitionTest, CancelReturnsAtOnceAndSilencesTheHandler) {
 
   // A second recognition on the same model ends only after the model has
   // loaded, by when the cancelled one would have reported.
-  Reports reports;
+  RecognitionReports reports;
   std::unique_ptr<RecognitionTask> task = recognizeSample(*recognizer, true, reports);
   ASSERT_TRUE(reports.waitForEnd());
 
@@ -249,7 +226,7 @@ TEST(SphinxModelFailureTest, ReportsAnErrorInsteadOfResults) {
     if (files.acousticModel == broken.string() && !haveReal) continue;
     SCOPED_TRACE(files.acousticModel);
     PocketSphinxRequest request(std::make_shared<SphinxModel>(files));
-    Reports reports;
+    RecognitionReports reports;
     std::unique_ptr<RecognitionTask> task = request.recognitionTask(reports.handler());
     request.endAudio();
     ASSERT_TRUE(reports.waitForEnd());
@@ -352,7 +329,7 @@ TEST_F(BackendBoundaryTest, WithoutABackendTheRecognizerStaysAndItsTaskReportsNo
 
   std::shared_ptr<RecognitionRequest> request = recognizer->makeRequest();
   ASSERT_NE(request, nullptr);
-  Reports reports;
+  RecognitionReports reports;
   std::unique_ptr<RecognitionTask> task = request->recognitionTask(reports.handler());
   const std::vector<float> silence(2048);
   request->appendAudioPCMBuffer({{48000, 2}, 1024, silence});

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "platform/linux/captured_stderr.h"
+#include "platform/linux/recognition_reports.h"
 
 namespace orlimbo {
 namespace {
@@ -99,38 +99,13 @@ TEST(CapturedAudioTest, TheEndListenerRunsOnceAfterTheEndIsVisible) {
   EXPECT_EQ(calls, 1);
 }
 
-// Records what a task's handler received, from whichever thread.
-class Reports {
- public:
-  auto handler() {
-    return [this](std::optional<RecognitionResult> result, std::optional<RecognitionError> error) {
-      std::lock_guard lock(mutex);
-      if (result) results.push_back(*result);
-      if (error) ++errors;
-      changed.notify_all();
-    };
-  }
-
-  // Waits, bounded, for a final result or an error.
-  bool waitForEnd() {
-    std::unique_lock lock(mutex);
-    return changed.wait_for(
-        lock, 60s, [this] { return errors > 0 || (!results.empty() && results.back().isFinal); });
-  }
-
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<RecognitionResult> results;
-  int errors = 0;
-};
-
 SphinxModelFiles modelWith(std::string languageModel, std::string dictionary) {
   return {std::string(kModelDirectory) + "/en-us", std::move(languageModel), std::move(dictionary)};
 }
 
 // A request whose audio `model` decodes for `reports`, with partial results.
 struct Recognizing {
-  Recognizing(std::shared_ptr<SphinxModel> model, Reports& reports)
+  Recognizing(std::shared_ptr<SphinxModel> model, RecognitionReports& reports)
       : request(std::make_shared<PocketSphinxRequest>(std::move(model))) {
     request->setShouldReportPartialResults(true);
     task = request->recognitionTask(reports.handler());
@@ -164,7 +139,7 @@ class StuckModelTest : public testing::Test {
 };
 
 TEST_F(StuckModelTest, SilenceThatEndsBeforeTheModelIsReadyGetsAnEmptyFinal) {
-  Reports reports;
+  RecognitionReports reports;
   Recognizing recognizing(model, reports);
   std::vector<float> quiet = bufferAt(0.001f);
   for (int i = 0; i < 10; ++i) {
@@ -194,7 +169,7 @@ TEST(SphinxLanguageModelFailureTest, ReportsAnErrorInsteadOfResults) {
   for (const std::string& languageModel :
        {std::string("/nonexistent/en-us.lm.bin"), broken.string()}) {
     SCOPED_TRACE(languageModel);
-    Reports reports;
+    RecognitionReports reports;
     Recognizing recognizing(
         std::make_shared<SphinxModel>(
             modelWith(languageModel, std::string(kModelDirectory) + "/cmudict-en-us.dict")),
