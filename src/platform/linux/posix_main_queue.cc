@@ -93,27 +93,57 @@ void PosixMainQueue::runOnSignals(std::initializer_list<int> signals, Task task)
   action.sa_handler = noteSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  for (int number : signals) ::sigaction(number, &action, nullptr);
+  sigemptyset(&watchedSignals);
+  for (int number : signals) {
+    ::sigaction(number, &action, nullptr);
+    sigaddset(&watchedSignals, number);
+  }
+  // From now on they arrive only while this thread waits (threads started
+  // later block them from birth), so a handler never runs in the middle of a
+  // task and no signal slips in between a look at the queue and the wait.
+  watching = pthread_sigmask(SIG_BLOCK, &watchedSignals, nullptr) == 0;
 }
 
+namespace {
+
+// ppoll with the watched signals let in for the length of the wait.
+int waitLettingIn(const sigset_t* watched, pollfd* ready, nfds_t count, int milliseconds) {
+  timespec timeout{milliseconds / 1000, (milliseconds % 1000) * 1000000L};
+  sigset_t during;
+  if (watched == nullptr || pthread_sigmask(SIG_SETMASK, nullptr, &during) != 0) {
+    return ::ppoll(ready, count, &timeout, nullptr);
+  }
+  for (int number = 1; number < NSIG; ++number) {
+    if (sigismember(watched, number) == 1) sigdelset(&during, number);
+  }
+  return ::ppoll(ready, count, &timeout, &during);
+}
+
+}  // namespace
+
 void PosixMainQueue::waitForWake(std::optional<Clock::time_point> until) {
-  // poll(2) takes milliseconds in an int; a day at most, then look again.
+  // A day at most, then look again.
   std::chrono::milliseconds left = std::chrono::hours(24);
   if (until) {
     left = std::min(left, std::chrono::ceil<std::chrono::milliseconds>(*until - Clock::now()));
   }
   if (wakeRead < 0) left = std::min<std::chrono::milliseconds>(left, kPollWithoutPipe);
   int timeout = static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+  const sigset_t* watched = watching ? &watchedSignals : nullptr;
   if (wakeRead < 0) {
-    ::poll(nullptr, 0, timeout);
+    waitLettingIn(watched, nullptr, 0, timeout);
     return;
   }
   pollfd ready{wakeRead, POLLIN, 0};
-  if (::poll(&ready, 1, timeout) > 0) {
+  if (waitLettingIn(watched, &ready, 1, timeout) > 0) {
     char drained[256];
     while (::read(wakeRead, drained, sizeof drained) > 0) {
     }
   }
+}
+
+void PosixMainQueue::takePendingSignals() {
+  if (watching) waitLettingIn(&watchedSignals, nullptr, 0, 0);
 }
 
 MainQueue::Task PosixMainQueue::nextTask() {
@@ -121,7 +151,15 @@ MainQueue::Task PosixMainQueue::nextTask() {
   for (;;) {
     if (signalTask && signalReceived.load()) return std::exchange(signalTask, nullptr);
     Clock::time_point now = Clock::now();
-    if (!entries.empty() && entries.front().due <= now) break;
+    if (!entries.empty() && entries.front().due <= now) {
+      // A queue that is never idle still hears a signal before its next task.
+      hold.unlock();
+      takePendingSignals();
+      hold.lock();
+      if (signalTask && signalReceived.load()) return std::exchange(signalTask, nullptr);
+      if (!entries.empty() && entries.front().due <= Clock::now()) break;
+      continue;
+    }
     std::optional<Clock::time_point> until;
     if (!entries.empty()) until = entries.front().due;
     hold.unlock();

@@ -1,10 +1,14 @@
 // The main queue on POSIX: tasks and delayed tasks in one queue ordered by
 // the moment they become due on the monotonic clock, run one at a time by the
-// thread that calls parkForever (the main thread). The thread waits in poll(2)
-// on a pipe that posts and signal handlers write to, so that a signal can
-// wake it without doing anything a signal handler must not.
+// thread that calls parkForever (the main thread). The thread waits in
+// ppoll(2) on a pipe that posts and signal handlers write to, so that a signal
+// can wake it without doing anything a signal handler must not. Watched
+// signals are blocked in the waiting thread except inside ppoll, so each one
+// is taken exactly where the queue is ready to notice it.
 #ifndef ORLIMBO_PLATFORM_LINUX_POSIX_MAIN_QUEUE_H_
 #define ORLIMBO_PLATFORM_LINUX_POSIX_MAIN_QUEUE_H_
+
+#include <signal.h>
 
 #include <chrono>
 #include <cstdint>
@@ -50,11 +54,15 @@ class PosixMainQueue final : public MainQueue {
   Task nextTask();
   void wake();
   void waitForWake(std::optional<Clock::time_point> until);
+  // Takes any watched signal that is pending, without waiting.
+  void takePendingSignals();
 
   std::mutex lock;
   std::vector<Entry> entries;  // a heap: earliest due (then first posted) on top
   std::uint64_t posted = 0;
   Task signalTask;
+  sigset_t watchedSignals;
+  bool watching = false;
   // Read and write ends of the wake-up pipe; -1 when there is none, and the
   // queue then looks again every few milliseconds.
   int wakeRead = -1;
