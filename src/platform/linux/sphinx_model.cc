@@ -50,6 +50,7 @@ class LanguageModelRead {
   explicit LanguageModelRead(std::string path) : path(std::move(path)) {}
   ~LanguageModelRead() {
     if (model != nullptr) ngram_model_free(model);
+    if (logMath != nullptr) logmath_free(logMath);
   }
 
   // On a thread of its own, where a fatal engine error ends the read instead.
@@ -67,10 +68,11 @@ class LanguageModelRead {
                                            : nullptr;
     ngram_model_t* read =
         logMath != nullptr ? ngram_model_read(config, path.c_str(), NGRAM_AUTO, logMath) : nullptr;
-    // The model keeps its own references to both.
-    if (logMath != nullptr) logmath_free(logMath);
+    // The model keeps its own reference to the configuration, but only points
+    // at the log tables: they stay with this object, and with whoever takes
+    // the model (logMathOfModel).
     if (config != nullptr) cmd_ln_free_r(config);
-    finish(read);
+    finish(read, logMath);
   }
 
   // Waits for run() to end; the model stays owned by this object.
@@ -80,11 +82,15 @@ class LanguageModelRead {
     return model;
   }
 
+  // After wait(): a new reference to the model's log tables, or null.
+  logmath_t* logMathOfModel() { return logMath != nullptr ? logmath_retain(logMath) : nullptr; }
+
  private:
-  void finish(ngram_model_t* read) {
+  void finish(ngram_model_t* read, logmath_t* tables = nullptr) {
     {
       std::lock_guard lock(mutex);
       model = read;
+      logMath = tables;
       done = true;
     }
     changed.notify_all();
@@ -95,6 +101,7 @@ class LanguageModelRead {
   std::condition_variable changed;
   bool done = false;
   ngram_model_t* model = nullptr;
+  logmath_t* logMath = nullptr;
 };
 
 }  // namespace
@@ -125,6 +132,7 @@ SphinxModel::SphinxModel(SphinxModelFiles files) : files(std::move(files)) {
 
 SphinxModel::~SphinxModel() {
   if (decoder != nullptr) ps_free(decoder);
+  if (languageModelLogMath != nullptr) logmath_free(languageModelLogMath);
 }
 
 void SphinxModel::preload() {
@@ -158,6 +166,7 @@ void SphinxModel::load() {
     if (loaded != nullptr) ps_free(loaded);
     loaded = nullptr;
   }
+  if (loaded != nullptr) languageModelLogMath = languageModel->logMathOfModel();
   finishLoading(loaded);
 }
 

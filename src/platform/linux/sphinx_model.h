@@ -18,6 +18,7 @@
 #include "platform/linux/sphinx_model_files.h"
 
 struct ps_decoder_s;
+struct logmath_s;
 
 namespace orlimbo {
 
@@ -59,6 +60,9 @@ class SphinxModel : public std::enable_shared_from_this<SphinxModel> {
   Stage stage = Stage::kIdle;
   bool lent = false;
   ps_decoder_s* decoder = nullptr;
+  // The log tables the language model computes with. The model only points
+  // at them, so they must outlive the decoder that holds the model.
+  logmath_s* languageModelLogMath = nullptr;
 };
 
 // While one exists on a thread, a fatal engine error on that thread runs
