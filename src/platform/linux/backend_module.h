@@ -49,6 +49,11 @@ using BackendEntryPoint = const BackendFactories* (*)();
 // usable module. May block for as long as opening the module takes.
 using BackendSource = std::function<const BackendFactories*()>;
 
+// What `source` answers; null when it is empty or has no module.
+inline const BackendFactories* fetchFactories(const BackendSource& source) {
+  return source ? source() : nullptr;
+}
+
 // The module's path beside /proc/self/exe, or nothing when the executable's
 // path cannot be read.
 std::optional<std::string> backendModulePath();

@@ -39,7 +39,7 @@ class LinuxPlatform {
   // calls first; null when there is no usable module. Blocks while the module
   // is being opened.
   const BackendFactories* backend() {
-    std::call_once(opened, [this] { factories = openModule ? openModule() : nullptr; });
+    std::call_once(opened, [this] { factories = fetchFactories(openModule); });
     return factories;
   }
 

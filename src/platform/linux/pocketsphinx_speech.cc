@@ -47,7 +47,7 @@ class PocketSphinxRecognizer final : public SpeechRecognizer {
   bool supportsOnDeviceRecognition() override { return true; }
 
   std::shared_ptr<RecognitionRequest> makeRequest() override {
-    const BackendFactories* factories = backend ? backend() : nullptr;
+    const BackendFactories* factories = fetchFactories(backend);
     if (factories == nullptr) return std::make_shared<NoBackendRequest>();
     return factories->makeRequest(files);
   }
@@ -58,7 +58,7 @@ class PocketSphinxRecognizer final : public SpeechRecognizer {
   // loads the model.
   void prepareForDictation() override {
     startDetachedThread([files = files, backend = backend] {
-      const BackendFactories* factories = backend ? backend() : nullptr;
+      const BackendFactories* factories = fetchFactories(backend);
       if (factories != nullptr) factories->preloadModel(files);
     });
   }

@@ -45,7 +45,7 @@ class WorkerEngine final : public AudioEngine, public AudioInputNode {
       : mainQueue(mainQueue), worker(std::make_shared<Worker>()) {
     threaded = startDetachedThread([running = worker] { running->run(); });
     send([backend = std::move(backend)](Worker& at) {
-      const BackendFactories* factories = backend ? backend() : nullptr;
+      const BackendFactories* factories = fetchFactories(backend);
       if (factories != nullptr) at.engine = factories->makeEngine();
     });
   }
